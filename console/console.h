@@ -1,0 +1,60 @@
+// The console as the game sees it: where text goes, where answers come from, and the pause.
+// Game logic writes and reads only through these functions, so a whole game can run on string
+// streams in tests exactly as it runs on a terminal.
+#pragma once
+
+#include "console/key_press.h"
+#include "console/text_encoding.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+struct Console {
+    std::istream& in;   // buffered answers; tied to `out`, so pending output shows before a read
+    std::ostream& out;
+    TextEncoding encoding = TextEncoding::Utf8;  // how literal texts are written
+    // The second code of a special key: it ends the next pause at once, without waiting.
+    std::optional<unsigned char> heldKey;
+};
+
+// Parts of a line. A string literal is the game's own text, written in the console's encoding.
+// A std::string is written byte for byte: a player's name stays exactly as typed.
+// A number is written in plain decimal with an ASCII '-' when negative.
+void writePart(Console& console, const char* literal);
+void writePart(Console& console, const std::string& bytes);
+void writePart(Console& console, int number);
+
+// Writes the parts one after another, without a line break (prompts stay on their line).
+template <typename... Parts>
+void write(Console& console, const Parts&... parts)
+{
+    (writePart(console, parts), ...);
+}
+
+// Ends the line: a line feed, then a flush.
+void endLine(Console& console);
+
+// Writes the parts and ends the line.
+template <typename... Parts>
+void writeLine(Console& console, const Parts&... parts)
+{
+    write(console, parts...);
+    endLine(console);
+}
+
+// A run of one ASCII character, for the game's rules and dividers.
+std::string repeated(char c, int count);
+
+// Whitespace-skipping reads from the buffered input. Each is empty when the input has ended or
+// failed, or when output can no longer be written (nobody is left to read the game).
+// An integer takes an optional sign and digits and fails when it does not fit 32 bits.
+std::optional<int> readInt(Console& console);
+// One byte that is not white space; the rest of the line stays for later reads.
+std::optional<char> readChar(Console& console);
+// Bytes up to the next white space, of any length.
+std::optional<std::string> readWord(Console& console);
+
+// Writes the pause prompt on its own line and waits for one key straight from the console,
+// without echo and without touching the buffered input. Does not wait when there is no console.
+void waitForKey(Console& console);

@@ -1,0 +1,24 @@
+// The encodings the game writes its own texts in, and the platform's conversion to them.
+// The texts are kept in UTF-8; player-typed names are never converted.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+enum class TextEncoding {
+    Utf8,
+    Gbk,  // code page 936 and its kin (GB2312, GB18030)
+};
+
+// The encoding this console expects: on Windows always code page 936; on POSIX, GBK when the
+// locale's character set (LC_ALL, else LC_CTYPE, else LANG) is GBK, GB2312, GB18030 or CP936,
+// and UTF-8 otherwise.
+TextEncoding consoleTextEncoding();
+
+// The UTF-8 literal `utf8` in `encoding`.
+std::string encodeLiteral(std::string_view utf8, TextEncoding encoding);
+
+// The encoding named by a POSIX locale string such as "zh_CN.GBK" or "en_US.UTF-8": GBK when its
+// character set (after the '.', up to any '@') is GBK, GB2312, GB18030, CP936 or EUC-CN, spelled
+// in any case, with or without '-' and '_'; UTF-8 otherwise.
+TextEncoding encodingOfLocale(std::string_view locale);

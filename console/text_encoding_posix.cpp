@@ -1,0 +1,57 @@
+// Encodings on POSIX: the locale variables pick the encoding, iconv converts the game's texts.
+#include "console/text_encoding.h"
+
+#include <iconv.h>
+
+#include <cstdlib>
+#include <map>
+
+TextEncoding consoleTextEncoding()
+{
+    // The first of these that is set and not empty decides, as for the C library itself.
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return encodingOfLocale(value);
+        }
+    }
+    return TextEncoding::Utf8;
+}
+
+namespace {
+
+std::string utf8ToGbk(std::string_view utf8)
+{
+    const iconv_t converter = iconv_open("GBK", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::string(utf8);
+    }
+    std::string gbk(utf8.size(), '\0');  // GBK never needs more bytes than UTF-8
+    char* in = const_cast<char*>(utf8.data());  // iconv's signature lacks const; it only reads
+    std::size_t inLeft = utf8.size();
+    char* out = gbk.data();
+    std::size_t outLeft = gbk.size();
+    const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    if (!converted) {
+        return std::string(utf8);
+    }
+    gbk.resize(gbk.size() - outLeft);
+    return gbk;
+}
+
+}  // namespace
+
+std::string encodeLiteral(std::string_view utf8, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8) {
+        return std::string(utf8);
+    }
+    // The game has a few dozen texts; each is converted once.
+    static std::map<std::string, std::string, std::less<>> converted;
+    auto found = converted.find(utf8);
+    if (found == converted.end()) {
+        found = converted.emplace(std::string(utf8), utf8ToGbk(utf8)).first;
+    }
+    return found->second;
+}

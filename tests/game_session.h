@@ -1,0 +1,32 @@
+// A console on string streams with a seeded generator: the game in-process, as tests drive it.
+#pragma once
+
+#include "console/console.h"
+#include "random/game_random.h"
+
+#include <sstream>
+#include <string>
+
+struct GameSession {
+    explicit GameSession(const std::string& input = "", std::uint32_t seed = 0) : in(input)
+    {
+        in.tie(&out);  // as the real console: output is flushed before every read
+        random.seed(seed);
+    }
+
+    // Everything written so far, taken away.
+    std::string takeOutput()
+    {
+        std::string text = out.str();
+        out.str("");
+        return text;
+    }
+
+    std::istringstream in;
+    std::ostringstream out;
+    Console console{in, out};
+    GameRandom random;
+};
+
+// How many times `needle` occurs in `text`.
+int countOf(const std::string& text, const std::string& needle);
