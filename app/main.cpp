@@ -1,6 +1,7 @@
 // Program entry: seed the game's random source from the calendar clock and show the title.
 #include "app/title_menu.h"
 #include "console/console.h"
+#include "console/console_session.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
@@ -11,6 +12,7 @@
 int main()
 {
     // cin keeps its own buffer; it stays tied to cout, so a prompt shows before its read.
+    const ConsoleSession session;
     std::ios::sync_with_stdio(false);
     Console console{std::cin, std::cout, consoleTextEncoding(), std::nullopt};
 

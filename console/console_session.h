@@ -1,0 +1,12 @@
+// The process's console around a whole run of the game: whatever the platform needs set up
+// before the first line, and put back after the last.
+#pragma once
+
+// Prepares the console when made, and restores what it changed when destroyed, which every way
+// out of the game passes through.
+struct ConsoleSession {
+    ConsoleSession();
+    ~ConsoleSession();
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
+};
