@@ -11,8 +11,8 @@
 
 int main()
 {
-    // cin keeps its own buffer; it stays tied to cout, so a prompt shows before its read.
     const ConsoleSession session;
+    // cin keeps its own buffer; it stays tied to cout, so a prompt shows before its read.
     std::ios::sync_with_stdio(false);
     Console console{std::cin, std::cout, consoleTextEncoding(), std::nullopt};
 
