@@ -24,9 +24,12 @@ struct GameSession {
 
     std::istringstream in;
     std::ostringstream out;
-    Console console{in, out};
+    Console console{in, out, TextEncoding::Utf8, std::nullopt};
     GameRandom random;
 };
 
 // How many times `needle` occurs in `text`.
 int countOf(const std::string& text, const std::string& needle);
+
+// Whether `text` ends with `tail`.
+bool endsWith(const std::string& text, const std::string& tail);
