@@ -1,0 +1,173 @@
+"""The real binary under hostile input and hostile surroundings: nothing to read, only blanks,
+huge names and lines, NULs and invalid UTF-8, CRLF line ends, standard input or output closed,
+and a reader that goes away early. Each run is bounded by a timeout, must end with a sane status
+and must write nothing on stderr; where the transcript is defined it is checked too.
+"""
+from __future__ import annotations
+
+import os
+import random
+import signal
+import subprocess
+import tempfile
+
+import harness
+
+TITLE = harness.TITLE
+MIB = 1 << 20
+BIG_TIMEOUT = 120.0
+
+
+def roll(hp: int, mp: int, dps: int, left: int) -> bytes:
+    return f"你的HP：{hp}\n你的MP：{mp}\n你的DPS：{dps}\n满意你的属性么？还有{left}次机会(Y/N):".encode()
+
+
+class NothingToPlay(harness.GameTestCase):
+    """No usable first answer: the title is shown, then the game ends quietly with status 0."""
+
+    def check_title_only(self, run: harness.Run) -> None:
+        self.assertEqual((run.stdout, run.status, run.stderr), (TITLE, 0, b""))
+
+    def test_empty_input(self) -> None:
+        self.check_title_only(harness.run_game(0, b""))
+
+    def test_stdin_from_dev_null(self) -> None:
+        self.check_title_only(harness.run_command([harness.GAME], stdin=subprocess.DEVNULL))
+
+    def test_only_white_space(self) -> None:
+        self.check_title_only(harness.run_game(0, b" \t\r\n\v\f" * 100_000))
+
+    def test_stdin_closed(self) -> None:
+        # fd 0 is not open at all, as after the shell's <&-.
+        self.check_title_only(harness.run_command(["sh", "-c", 'exec "$0" <&-', harness.GAME]))
+
+    def test_stdin_is_a_directory(self) -> None:
+        # Every read fails with an error rather than reaching the end.
+        directory = os.open(os.curdir, os.O_RDONLY)
+        try:
+            self.check_title_only(harness.run_command([harness.GAME], stdin=directory))
+        finally:
+            os.close(directory)
+
+    def test_nul_and_invalid_utf8_at_the_title(self) -> None:
+        for stdin in (b"\x001\n", b"\xff\xfe1\n", b"\xe4\xb8\n1\n", "１\n".encode()):
+            with self.subTest(stdin=stdin):
+                self.check_title_only(harness.run_game(0, stdin))
+
+    def test_a_megabyte_number_at_the_title(self) -> None:
+        self.check_title_only(harness.run_game(0, b"1" * MIB))
+        # Leading zeros do not count: this is 1, and the campaign begins.
+        run = harness.run_game(0, b"0" * MIB + b"1 Ab")
+        self.assertEqual((run.stdout, run.status), (TITLE + "请输入你的名字：你的名字是：Ab确定吗？(Y/N):\n".encode(), 0))
+
+
+class OddNames(harness.GameTestCase):
+    def test_a_64_mib_name_is_echoed_whole_and_can_be_replaced(self) -> None:
+        rng = random.Random(64)
+        chunk = bytes(rng.choice([b for b in range(256) if b not in b" \t\n\v\f\r"]) for _ in range(4096))
+        name = chunk * (64 * MIB // len(chunk))
+        run = harness.run_game(0, b"1\n" + name + b"\nn\nAb\ny\n", timeout=BIG_TIMEOUT)
+        expected = (TITLE + "请输入你的名字：你的名字是：".encode() + name + "确定吗？(Y/N):".encode()
+                    + "请输入你的名字：你的名字是：Ab确定吗？(Y/N):".encode() + roll(138, 19, 38, 9) + b"\n")
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.stderr, b"")
+        self.assertTrue(run.stdout == expected, harness.first_difference(expected, run.stdout))
+
+    def test_nul_and_invalid_utf8_in_names_are_echoed_byte_for_byte(self) -> None:
+        for name in (b"\x00", b"A\x00B", b"\xff\xfe\xfd", b"\xc3\x28", b"\xed\xa0\x80", b"\xd3\xc2\xd5\xdf",
+                     b"\x1b[2J", b"\x7f\x01"):
+            with self.subTest(name=name):
+                run = self.assert_matches_reference(3, b"1\n" + name + b"\ny\ny\n" + b"1\n" * 500)
+                self.assertIn("你的名字是：".encode() + name + "确定吗？".encode(), run.stdout)
+                self.assertIn("他的名字叫".encode() + name + b"\n", run.stdout)
+
+    def test_nul_and_invalid_utf8_at_the_action_menu_are_lost_turns(self) -> None:
+        junk = [b"\x00", b"\xff", b"\x80", b"\xc3", "中".encode(), b"\x1b[A"]
+        rng = random.Random(7)
+        for seed in (0, 1, 70):
+            stdin = b"1\nHero\ny\ny\n" + b"".join(rng.choice(junk + [b"1", b"2", b"5"]) for _ in range(3000))
+            with self.subTest(seed=seed):
+                self.assert_matches_reference(seed, stdin)
+
+
+class LineEndsAndLongLines(harness.GameTestCase):
+    def test_crlf_plays_exactly_like_lf(self) -> None:
+        lf = b"1\nFirst\nn\nHero\ny\nn\nn\ny\n" + b"1\n2\n5\n6\n3\n4\n" * 300
+        for seed in (0, 70, 2**32 - 1):
+            with self.subTest(seed=seed):
+                with_lf = harness.run_game(seed, lf)
+                with_crlf = self.assert_matches_reference(seed, lf.replace(b"\n", b"\r\n"))
+                self.assertEqual((with_crlf.stdout, with_crlf.status), (with_lf.stdout, with_lf.status))
+
+    def test_megabytes_of_actions_in_one_line(self) -> None:
+        rng = random.Random(4)
+        digits = bytes(rng.choice(b"123456") for _ in range(4 * MIB))
+        for seed, actions in ((70, b"1" * (4 * MIB)), (0, b"1" * (4 * MIB)), (1, digits), (2**31, digits)):
+            with self.subTest(seed=seed):
+                self.assert_matches_reference(seed, b"1\nHero\ny\ny\n" + actions, timeout=BIG_TIMEOUT)
+
+    def test_only_garbage_against_an_enemy_that_never_attacks_goes_on_until_input_ends(self) -> None:
+        # Seed 70: after the hero's hp falls into the 10..29 band with mp to spare, the foe only
+        # heals and shields, so every lost turn is one more round until the answers run out.
+        run = self.assert_matches_reference(70, b"1\nHero\ny\ny\n" + b"x" * 20_000, timeout=BIG_TIMEOUT)
+        self.assertEqual(run.status, 0)
+        self.assertTrue(run.stdout.endswith("选择：\n".encode()))
+
+
+class ClosedOrVanishingOutput(harness.GameTestCase):
+    """Nobody reads the game's output: it must end at once (SIGPIPE or a quiet exit), not play on."""
+
+    LONG_GAME = b"1\n" + b"N" * MIB + b"\ny\ny\n" + b"1\n" * 3000  # every line with the name is 1 MiB
+
+    def setUp(self) -> None:
+        handle, self.input_path = tempfile.mkstemp(prefix="qz_e2e_")
+        with os.fdopen(handle, "wb") as file:
+            file.write(self.LONG_GAME)
+
+    def tearDown(self) -> None:
+        os.unlink(self.input_path)
+
+    def test_stdout_closed(self) -> None:
+        with open(self.input_path, "rb") as stdin:
+            run = harness.run_command(["sh", "-c", 'exec "$0" >&-', harness.GAME], stdin=stdin, seed=70)
+        self.assertIn(run.status, (0, 1))
+        self.assertEqual(run.stderr, b"")
+
+    def reader_leaves_after_100_bytes(self, restore_signals: bool) -> harness.Run:
+        with open(self.input_path, "rb") as stdin:
+            proc = subprocess.Popen([harness.GAME], stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    env=harness.game_env(70), start_new_session=True,
+                                    restore_signals=restore_signals)
+        try:
+            head = proc.stdout.read(100)
+            proc.stdout.close()
+            proc.wait(timeout=harness.DEFAULT_TIMEOUT)
+            return harness.Run(head, proc.stderr.read(), proc.returncode)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            proc.stderr.close()
+
+    def test_reader_goes_away_early(self) -> None:
+        run = self.reader_leaves_after_100_bytes(restore_signals=True)
+        self.assertEqual(run.stdout, (TITLE + "请输入你的名字：你的名字是：".encode() + b"N" * 100)[:100])
+        self.assertIn(run.status, (-signal.SIGPIPE, 0, 1))
+        self.assertEqual(run.stderr, b"")
+
+    def test_reader_goes_away_early_with_sigpipe_ignored(self) -> None:
+        # Writes now fail with EPIPE instead of killing the game: it must notice and quit.
+        run = self.reader_leaves_after_100_bytes(restore_signals=False)
+        self.assertIn(run.status, (0, 1))
+        self.assertEqual(run.stderr, b"")
+
+    def test_piped_into_head(self) -> None:
+        run = harness.run_command(["bash", "-c", '"$0" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',
+                                   harness.GAME, self.input_path], seed=70)
+        self.assertEqual(len(run.stdout), 100)
+        self.assertIn(run.status, (128 + signal.SIGPIPE, 0, 1))
+        self.assertEqual(run.stderr, b"")
+
+
+if __name__ == "__main__":
+    harness.main()
