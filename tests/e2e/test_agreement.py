@@ -136,7 +136,7 @@ class RandomGamesAgreeWithReference(harness.GameTestCase):
         count = harness.GAMES or DEFAULT_GAMES
         print(f"\nmaster seed {master}, {count} games (replay with --master-seed {master})")
         rng = random.Random(master)
-        games = [(seed, title_answer(rng) + name_dialogue(rng) + stats_dialogue(rng)
+        games = [(seed, b"1\n" + name_dialogue(rng) + stats_dialogue(rng)
                   + battle_answers(rng, "digits"), {"LC_ALL": "C"}) for seed in EDGE_SEEDS]
         games += [random_game(rng) for _ in range(count - len(games))]
 
