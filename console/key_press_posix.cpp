@@ -51,6 +51,9 @@ extern "C" void onStop(int)
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     raise(SIGTSTP);  // the process stops here; SIGCONT resumes it
+    // Raw again for the rest of the key read. SIGCONT has done that already after a real stop, but
+    // a process group that no shell could resume is never stopped: the kernel drops the signal.
+    tcsetattr(gTerminal, TCSANOW, &gRaw);
     setHandler(SIGTSTP, onStop, nullptr);
     errno = savedErrno;
 }
