@@ -1,0 +1,323 @@
+// Starting the real game on a pseudo-terminal and watching it from the terminal's other end.
+// QZ_GAME_PATH and QZ_PINNED_CLOCK_PATH come from the build.
+#include "tests/pty_session.h"
+
+#include <pty.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// `answers`: the read end of the pipe to take as standard input, or -1 to keep the terminal.
+[[noreturn]] void execGame(int answers)
+{
+    if (answers >= 0) {
+        dup2(answers, STDIN_FILENO);
+    }
+    setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
+    setenv("QZ_PINNED_TIME", "0", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);  // the game's texts in UTF-8, as the tests spell them
+    execl(QZ_GAME_PATH, QZ_GAME_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+}
+
+// The small shell of Launch::AsJob. It reports the game's pid, then its wait status, on `reports`.
+[[noreturn]] void runAsJob(int reports, int answers)
+{
+    const pid_t game = fork();
+    if (game == 0) {
+        // The job takes the terminal before it runs, as a shell's child does. A background group
+        // may only do that with SIGTTOU ignored.
+        signal(SIGTTOU, SIG_IGN);
+        setpgid(0, 0);
+        tcsetpgrp(STDIN_FILENO, getpid());
+        signal(SIGTTOU, SIG_DFL);
+        execGame(answers);
+    }
+    if (write(reports, &game, sizeof game) != sizeof game) {
+        _exit(126);
+    }
+    int status = 0;
+    while (waitpid(game, &status, 0) < 0 && errno == EINTR) {
+    }
+    _exit(write(reports, &status, sizeof status) == sizeof status ? 0 : 126);
+}
+
+// Reads exactly `size` bytes from `fd` within `patience`.
+bool readReport(int fd, void* into, std::size_t size, std::chrono::milliseconds patience)
+{
+    pollfd ready{fd, POLLIN, 0};
+    if (poll(&ready, 1, static_cast<int>(patience.count())) <= 0) {
+        return false;
+    }
+    return read(fd, into, size) == static_cast<ssize_t>(size);
+}
+
+// Adds to `output` what the game writes within `wait`.
+void readFor(PtySession& session, std::chrono::milliseconds wait)
+{
+    pollfd ready{session.master, POLLIN, 0};
+    if (poll(&ready, 1, static_cast<int>(wait.count())) <= 0) {
+        return;
+    }
+    char buffer[4096];
+    const ssize_t got = read(session.master, buffer, sizeof buffer);
+    if (got > 0) {
+        session.output.append(buffer, static_cast<std::size_t>(got));
+    } else {
+        std::this_thread::sleep_for(wait);  // the game's side is closed: nothing will come
+    }
+}
+
+// Reaps `pid` (our child) within the time left before `deadline`.
+std::optional<int> reap(pid_t pid, Clock::time_point deadline)
+{
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return status;
+        }
+        if (Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+}
+
+}  // namespace
+
+PtySession::~PtySession()
+{
+    if (game > 0) {
+        kill(game, SIGKILL);
+    }
+    // The shell reaps the game and ends by itself; only a shell that does not is killed too.
+    if (leader > 0 && !reap(leader, Clock::now() + kPatience)) {
+        kill(leader, SIGKILL);
+        waitpid(leader, nullptr, 0);
+    }
+    for (const int fd : {reports, answers}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    if (master >= 0) {
+        close(master);
+    }
+}
+
+termios startingSettings()
+{
+    int master = -1;
+    int slave = -1;
+    termios settings{};
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
+        tcgetattr(slave, &settings);
+        close(slave);
+        close(master);
+    }
+    settings.c_cc[VTIME] = 7;
+    return settings;
+}
+
+bool spawnGame(PtySession& session, Launch launch, const termios& settings, Answers answers)
+{
+    int reports[2] = {-1, -1};
+    int input[2] = {-1, -1};
+    if ((launch == Launch::AsJob && pipe2(reports, O_CLOEXEC) != 0) ||
+        (answers == Answers::ThroughPipe && pipe2(input, O_CLOEXEC) != 0)) {
+        session.output = "no pipe";
+        return false;
+    }
+    termios initial = settings;
+    winsize size{24, 80, 0, 0};
+    const pid_t child = forkpty(&session.master, nullptr, &initial, &size);
+    if (child < 0) {
+        session.output = "no pseudo-terminal";
+        return false;
+    }
+    if (child == 0) {
+        if (input[1] >= 0) {
+            close(input[1]);  // or the game's input would never end while the shell lives
+        }
+        if (launch == Launch::AsJob) {
+            close(reports[0]);
+            runAsJob(reports[1], input[0]);
+        }
+        execGame(input[0]);
+    }
+    fcntl(session.master, F_SETFD, FD_CLOEXEC);
+    if (input[0] >= 0) {
+        close(input[0]);
+        session.answers = input[1];
+    }
+    session.leader = child;
+    if (launch == Launch::Alone) {
+        session.game = child;
+        return true;
+    }
+    close(reports[1]);
+    session.reports = reports[0];
+    if (!readReport(session.reports, &session.game, sizeof session.game, kPatience)) {
+        session.output = "the shell did not start the game";
+        return false;
+    }
+    return true;
+}
+
+bool waitForText(PtySession& session, std::string_view text)
+{
+    const auto deadline = Clock::now() + kPatience;
+    for (;;) {
+        const std::size_t at = session.output.find(text, session.seen);
+        if (at != std::string::npos) {
+            session.seen = at + text.size();
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        readFor(session, std::chrono::milliseconds{20});
+    }
+}
+
+bool staysQuiet(PtySession& session, std::chrono::milliseconds quiet)
+{
+    const std::size_t before = session.output.size();
+    const auto end = Clock::now() + quiet;
+    for (auto now = Clock::now(); now < end; now = Clock::now()) {
+        readFor(session, std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
+    }
+    return session.output.size() == before;
+}
+
+std::string takeRest(PtySession& session)
+{
+    std::string rest = session.output.substr(session.seen);
+    session.seen = session.output.size();
+    return rest;
+}
+
+bool waitForRawMode(PtySession& session)
+{
+    const auto deadline = Clock::now() + kPatience;
+    while (Clock::now() < deadline) {
+        const termios settings = currentSettings(session);
+        if ((settings.c_lflag & (ECHO | ICANON)) == 0) {
+            return true;
+        }
+        readFor(session, std::chrono::milliseconds{5});
+    }
+    return false;
+}
+
+namespace {
+
+void writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t sent = write(fd, bytes.data(), bytes.size());
+        if (sent <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+}
+
+}  // namespace
+
+void sendBytes(PtySession& session, std::string_view bytes) { writeAll(session.master, bytes); }
+
+void sendAnswers(PtySession& session, std::string_view bytes) { writeAll(session.answers, bytes); }
+
+termios currentSettings(const PtySession& session)
+{
+    // On Linux the master end answers with the settings of the game's end.
+    termios settings{};
+    tcgetattr(session.master, &settings);
+    return settings;
+}
+
+void applySettings(PtySession& session, const termios& settings)
+{
+    tcsetattr(session.master, TCSANOW, &settings);  // the master end sets the game's end too
+}
+
+std::string settingsDifferences(const termios& expected, const termios& actual)
+{
+    std::ostringstream differences;
+    const auto compare = [&](const char* what, unsigned long want, unsigned long got) {
+        if (want != got) {
+            differences << what << ": expected 0x" << std::hex << want << ", got 0x" << got << std::dec << "\n";
+        }
+    };
+    compare("c_iflag", expected.c_iflag, actual.c_iflag);
+    compare("c_oflag", expected.c_oflag, actual.c_oflag);
+    compare("c_cflag", expected.c_cflag, actual.c_cflag);
+    compare("c_lflag", expected.c_lflag, actual.c_lflag);
+    compare("c_line", expected.c_line, actual.c_line);
+    for (std::size_t i = 0; i < NCCS; ++i) {
+        compare(("c_cc[" + std::to_string(i) + "]").c_str(), expected.c_cc[i], actual.c_cc[i]);
+    }
+    compare("input speed", cfgetispeed(&expected), cfgetispeed(&actual));
+    compare("output speed", cfgetospeed(&expected), cfgetospeed(&actual));
+    return differences.str();
+}
+
+bool isStopped(const PtySession& session)
+{
+    // The state letter follows the command name, which is in parentheses and may hold spaces.
+    std::ifstream stat("/proc/" + std::to_string(session.game) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t nameEnd = line.rfind(')');
+    return nameEnd != std::string::npos && nameEnd + 2 < line.size() && line[nameEnd + 2] == 'T';
+}
+
+bool waitUntilStopped(const PtySession& session)
+{
+    const auto deadline = Clock::now() + kPatience;
+    while (!isStopped(session)) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+    return true;
+}
+
+std::optional<int> waitForExit(PtySession& session)
+{
+    const auto deadline = Clock::now() + kPatience;
+    std::optional<int> status;
+    while (!status && Clock::now() < deadline) {
+        readFor(session, std::chrono::milliseconds{10});
+        if (session.reports < 0) {
+            status = reap(session.leader, Clock::now());
+        } else {
+            int reported = 0;
+            if (readReport(session.reports, &reported, sizeof reported, std::chrono::milliseconds{0})) {
+                status = reported;
+            }
+        }
+    }
+    if (!status) {
+        return std::nullopt;
+    }
+    session.game = -1;
+    if (session.reports >= 0 && !reap(session.leader, deadline)) {
+        return status;  // the shell is left to the destructor
+    }
+    session.leader = -1;
+    return status;
+}

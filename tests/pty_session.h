@@ -1,0 +1,83 @@
+// The real game on a pseudo-terminal of its own, for the tests that need a terminal: the pause's
+// raw key read, its echo, and the terminal settings it must hand back. Every wait is bounded, and
+// a session that is dropped kills what it started.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <termios.h>
+
+// How long any wait for the game may take before the test gives up on it.
+inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
+
+// How the game sits on its terminal.
+enum class Launch {
+    // A job of a small shell: its own process group in the foreground, the shell waiting for it
+    // in the same session. This is how a player starts it, and Ctrl-Z can stop it.
+    AsJob,
+    // The terminal's session leader with nobody above it in the session. Its process group is
+    // orphaned, so the kernel discards stop signals such as Ctrl-Z.
+    Alone,
+};
+
+// Where the game's answers (standard input) come from. The pause's keys always come from the terminal.
+enum class Answers {
+    OnTerminal,
+    ThroughPipe,  // written with sendAnswers, as when a file or another program feeds the game
+};
+
+struct PtySession {
+    PtySession() = default;
+    ~PtySession();  // kills the game and its shell if they still run
+    PtySession(const PtySession&) = delete;
+    PtySession& operator=(const PtySession&) = delete;
+
+    int master = -1;       // our end of the terminal
+    pid_t game = -1;       // the game's process, for signals
+    pid_t leader = -1;     // the terminal's session leader, our child: the shell, or the game when Alone
+    int reports = -1;      // the shell's reports (AsJob): the game's pid, then its wait status
+    int answers = -1;      // the pipe to the game's standard input (Answers::ThroughPipe)
+    std::string output;    // everything read from the terminal so far
+    std::size_t seen = 0;  // where the next waitForText starts looking
+};
+
+// The settings every test terminal starts with: the usual cooked mode, plus a VTIME that the
+// pause's raw mode sets differently, so a restore that only flips flags back is caught.
+termios startingSettings();
+
+// Starts the game with the clock pinned to 0 on a new terminal set to `settings`.
+// False (with the reason in `output`) when it could not be started.
+bool spawnGame(PtySession& session, Launch launch, const termios& settings, Answers answers = Answers::OnTerminal);
+
+// Reads until `text` shows up after `seen`, then moves `seen` past it. False after kPatience.
+bool waitForText(PtySession& session, std::string_view text);
+// Reads for `quiet`; true when the game wrote nothing in that time.
+bool staysQuiet(PtySession& session, std::chrono::milliseconds quiet);
+// Everything after `seen`, taken as seen.
+std::string takeRest(PtySession& session);
+
+// Waits until the terminal has echo and canonical mode off, that is until the pause is really
+// reading its key. A key sent earlier could still be echoed or held for a line.
+bool waitForRawMode(PtySession& session);
+// Types `bytes` on the terminal.
+void sendBytes(PtySession& session, std::string_view bytes);
+// Writes `bytes` to the game's standard input pipe (Answers::ThroughPipe).
+void sendAnswers(PtySession& session, std::string_view bytes);
+
+// The terminal's settings as the game sees them.
+termios currentSettings(const PtySession& session);
+// Sets the terminal as a shell may while the game is stopped: back to the shell's own settings.
+void applySettings(PtySession& session, const termios& settings);
+// The differences between two settings, in words; empty when they are the same.
+std::string settingsDifferences(const termios& expected, const termios& actual);
+
+// Waits until the game is stopped (Ctrl-Z). False after kPatience.
+bool waitUntilStopped(const PtySession& session);
+// Whether the game is stopped right now.
+bool isStopped(const PtySession& session);
+// The game's wait status once it has ended (read as the shell reports it), draining the output
+// meanwhile. Empty after kPatience.
+std::optional<int> waitForExit(PtySession& session);

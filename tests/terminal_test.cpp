@@ -1,0 +1,266 @@
+// The real game on a real terminal: the pause reads one key straight from the terminal, without
+// echo or Enter, leaves typed-ahead answers alone, keeps the second code of a special key for the
+// next pause, and gives the terminal back exactly as it found it, whichever way the game is left.
+//
+// With the clock pinned to 0 the hero who accepts the first roll has 138 HP and DPS 38, and the
+// first foe is 石魔 with 118 HP: nobody falls in the first two rounds, so every action below ends
+// in exactly one pause.
+#include "tests/pty_session.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kPause = "按任意键继续...";
+const std::string kActionPrompt = "选择：";
+// How long a pause that waits must stay silent: far longer than the game needs for any step.
+constexpr auto kSilence = 300ms;
+
+// Starts the game, answers the title, the name and both questions, and stops at the pause after
+// the opening story, once that pause is reading its key.
+bool reachStoryPause(PtySession& session, Launch launch, const termios& settings = startingSettings())
+{
+    if (!spawnGame(session, launch, settings) || !waitForText(session, kActionPrompt)) {
+        return false;
+    }
+    sendBytes(session, "1\nAb\ny\ny\n");
+    return waitForText(session, "他的名字叫Ab") && waitForText(session, kPause) && waitForRawMode(session);
+}
+
+// Ends the pause that is reading its key with `key`.
+bool pressAtPause(PtySession& session, std::string_view key)
+{
+    if (!waitForText(session, kPause) || !waitForRawMode(session)) {
+        return false;
+    }
+    sendBytes(session, key);
+    return true;
+}
+
+// From the story pause to the first action prompt, one plain key per pause.
+bool reachActionPrompt(PtySession& session)
+{
+    sendBytes(session, "k");
+    return waitForText(session, "遇到了第1个敌人：") && pressAtPause(session, "k") &&
+           waitForText(session, kActionPrompt);
+}
+
+// Answers 1 at the action prompt just shown; true when the first action after it is the hero's
+// attack. A byte of an earlier key left on the terminal would be read before the 1, lose the
+// hero's turn, and let the foe act (and pause) first.
+bool heroActsFirst(PtySession& session)
+{
+    const std::size_t prompt = session.seen;
+    sendBytes(session, "1\n");
+    if (!waitForText(session, kPause)) {
+        return false;
+    }
+    return session.output.find("Ab举起了剑", prompt) < session.seen;
+}
+
+// The story's pause, after whatever stopped the game or tried to, still waits for one key that
+// it does not echo, and ends with it.
+void expectStoryPauseStillWaits(PtySession& session)
+{
+    ASSERT_TRUE(waitForRawMode(session)) << "the pause went on in cooked mode";
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);
+    sendBytes(session, "q");
+    ASSERT_TRUE(waitForText(session, "Ab他出发讨伐魔王了！")) << session.output;
+    EXPECT_EQ(session.output.find('q'), std::string::npos) << session.output;
+}
+
+bool exitedWith(const std::optional<int>& status, int code)
+{
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+bool killedBy(const std::optional<int>& status, int signal)
+{
+    return status && WIFSIGNALED(*status) && WTERMSIG(*status) == signal;
+}
+
+}  // namespace
+
+TEST(TerminalPause, WaitsForOneKeyWithoutEchoOrEnter)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);
+
+    sendBytes(session, "q");  // no Enter after it
+    ASSERT_TRUE(waitForText(session, "Ab他出发讨伐魔王了！")) << session.output;
+    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause)) << session.output;
+    EXPECT_EQ(session.output.find('q'), std::string::npos) << session.output;
+}
+
+TEST(TerminalPause, TypedAheadAnswerIsLeftForTheNextMenu)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachActionPrompt(session)) << session.output;
+
+    sendBytes(session, "11\n");
+    ASSERT_TRUE(waitForText(session, "Ab举起了剑")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << "the pause took the second 1: " << takeRest(session);
+
+    sendBytes(session, "k");
+    ASSERT_TRUE(pressAtPause(session, "k")) << session.output;  // the foe's action
+    // Nothing more is typed: the next menu answers itself with the 1 left on the line.
+    ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+    EXPECT_TRUE(waitForText(session, "Ab举起了剑")) << session.output;
+}
+
+TEST(TerminalPause, KeysTypedAfterThePauseKeyAreLeftForTheMenu)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    sendBytes(session, "k");
+    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+
+    // One key for the pause and the next answer typed right behind it, before the menu asks.
+    ASSERT_TRUE(pressAtPause(session, "k1\n")) << session.output;
+    ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+    EXPECT_TRUE(waitForText(session, "Ab举起了剑")) << "the answer typed during the pause was lost";
+}
+
+TEST(TerminalPause, KeysComeFromTheTerminalNotFromPipedAnswers)
+{
+    PtySession session;
+    ASSERT_TRUE(spawnGame(session, Launch::AsJob, startingSettings(), Answers::ThroughPipe)) << session.output;
+    sendAnswers(session, "1\nAb\ny\ny\n11\n");  // every answer up to the second action, at once
+    ASSERT_TRUE(waitForText(session, "他的名字叫Ab")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << "a piped answer ended the pause: " << takeRest(session);
+
+    sendBytes(session, "k");
+    ASSERT_TRUE(pressAtPause(session, "k")) << session.output;  // the encounter
+    ASSERT_TRUE(waitForText(session, "Ab举起了剑")) << session.output;
+    ASSERT_TRUE(pressAtPause(session, "k")) << session.output;  // the hero's attack
+    ASSERT_TRUE(pressAtPause(session, "k")) << session.output;  // the foe's action
+    EXPECT_TRUE(waitForText(session, "Ab举起了剑")) << session.output;
+}
+
+TEST(TerminalPause, ArrowKeyEndsThisPauseAndTheNext)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+
+    sendBytes(session, "\x1b[A");
+    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause)) << session.output;
+    // The encounter's pause ends at once on the held-back code; the battle's menu follows.
+    ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+    EXPECT_TRUE(heroActsFirst(session)) << session.output;
+}
+
+TEST(TerminalPause, LoneEscAndMultiByteCharacterEndOnePauseEach)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+
+    sendBytes(session, "\x1b");  // and nothing after it: the silence says it was the Esc key
+    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << "Esc ended two pauses: " << takeRest(session);
+
+    sendBytes(session, "好");  // three bytes in UTF-8, one key
+    ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+    EXPECT_TRUE(heroActsFirst(session)) << session.output;
+}
+
+TEST(TerminalSettings, SameAfterPausesAndAtEndOfInput)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+    ASSERT_TRUE(reachActionPrompt(session)) << session.output;
+    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+
+    sendBytes(session, "\x04");  // Ctrl-D: the answers have ended
+    EXPECT_TRUE(exitedWith(waitForExit(session), 0)) << session.output;
+    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+}
+
+struct FatalSignalCase {
+    const char* name;
+    const char* key;  // typed on the terminal, or nullptr to send `signal` with kill
+    int signal;
+};
+
+void PrintTo(const FatalSignalCase& param, std::ostream* out) { *out << param.name; }
+
+class FatalSignalAtPause : public testing::TestWithParam<FatalSignalCase> {};
+
+TEST_P(FatalSignalAtPause, EndsTheGameAndRestoresTheTerminal)
+{
+    const FatalSignalCase& param = GetParam();
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+
+    if (param.key != nullptr) {
+        sendBytes(session, param.key);
+    } else {
+        kill(session.game, param.signal);
+    }
+    EXPECT_TRUE(killedBy(waitForExit(session), param.signal)) << session.output;
+    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminalSettings, FatalSignalAtPause,
+                         testing::Values(FatalSignalCase{"CtrlC", "\x03", SIGINT},
+                                         FatalSignalCase{"Terminate", nullptr, SIGTERM},
+                                         FatalSignalCase{"HangUp", nullptr, SIGHUP}),
+                         [](const testing::TestParamInfo<FatalSignalCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(TerminalSettings, OriginalWhileStoppedAndThePauseGoesOnAfterContinue)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+
+    sendBytes(session, "\x1a");  // Ctrl-Z
+    ASSERT_TRUE(waitUntilStopped(session)) << session.output;
+    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+
+    kill(session.game, SIGCONT);
+    expectStoryPauseStillWaits(session);
+}
+
+// Stopped by a signal it cannot catch, the game cannot put the terminal back; the shell does, and
+// the pause has to take raw mode again when it continues.
+TEST(TerminalSettings, PauseGoesOnAfterAStopItCouldNotSee)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+
+    kill(session.game, SIGSTOP);
+    ASSERT_TRUE(waitUntilStopped(session)) << session.output;
+    applySettings(session, found);
+    kill(session.game, SIGCONT);
+    expectStoryPauseStillWaits(session);
+}
+
+// Alone in its session the game cannot be stopped: the kernel drops Ctrl-Z. The pause must then
+// go on as before, not in the terminal's cooked mode.
+TEST(TerminalSettings, CtrlZThatCannotStopLeavesThePauseAsItWas)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::Alone)) << session.output;
+
+    sendBytes(session, "\x1a");
+    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);  // time for the signal to land
+    EXPECT_FALSE(isStopped(session));
+    expectStoryPauseStillWaits(session);
+}
