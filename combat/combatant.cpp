@@ -6,6 +6,12 @@ namespace {
 
 constexpr int kHeroRolls = 10;
 
+// One of kEnemyNames, drawn, in the console's encoding: unlike a typed name it is the game's text.
+std::string drawEnemyName(const Console& console, GameRandom& random)
+{
+    return encodeLiteral(kEnemyNames[static_cast<std::size_t>(random.below(20))], console.encoding);
+}
+
 bool isYes(char answer) { return answer == 'Y' || answer == 'y'; }
 
 std::optional<std::string> askName(Console& console)
@@ -63,7 +69,7 @@ std::optional<Combatant> createHero(Console& console, GameRandom& random)
 
 Combatant createEnemy(Console& console, GameRandom& random)
 {
-    Combatant enemy{std::string(kEnemyNames[static_cast<std::size_t>(random.below(20))])};
+    Combatant enemy{drawEnemyName(console, random)};
     writeLine(console, "正在生敌人--->", enemy.name);
     enemy.hp = random.below(70) + 100;
     enemy.mp = random.below(100);
@@ -71,9 +77,9 @@ Combatant createEnemy(Console& console, GameRandom& random)
     return enemy;
 }
 
-Combatant createDemonKing(GameRandom& random)
+Combatant createDemonKing(const Console& console, GameRandom& random)
 {
-    Combatant boss{std::string(kEnemyNames[static_cast<std::size_t>(random.below(20))])};
+    Combatant boss{drawEnemyName(console, random)};
     boss.hp = random.below(200) + 800;
     boss.mp = random.below(200);
     boss.dps = random.below(35) + 80;

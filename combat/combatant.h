@@ -11,7 +11,7 @@
 #include <string_view>
 
 struct Combatant {
-    std::string name;  // written exactly as stored
+    std::string name;  // bytes as the console shows them, written exactly as stored
     int hp = 0;        // dead at 0 or below
     int mp = 0;        // may go negative: a spell's full cost is taken once mp > 0
     int dps = 0;       // attack strength, fixed after creation
@@ -30,7 +30,9 @@ inline constexpr std::array<std::string_view, 20> kEnemyNames = {
 std::optional<Combatant> createHero(Console& console, GameRandom& random);
 
 // An ordinary enemy, announced with one line. Draws the name, then hp, mp and dps.
+// Its name, one of the game's own texts, is kept in the console's encoding.
 Combatant createEnemy(Console& console, GameRandom& random);
 
-// The demon king, made silently. Draws the name, then hp, mp and dps.
-Combatant createDemonKing(GameRandom& random);
+// The demon king, made without a word. Draws the name, then hp, mp and dps.
+// Its name, one of the game's own texts, is kept in the console's encoding.
+Combatant createDemonKing(const Console& console, GameRandom& random);

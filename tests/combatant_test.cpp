@@ -97,7 +97,7 @@ TEST(CreateEnemy, ValuesStayInTheirRanges)
         ASSERT_GE(enemy.dps, 0);
         ASSERT_LE(enemy.dps, 79);
 
-        const Combatant boss = createDemonKing(game.random);
+        const Combatant boss = createDemonKing(game.console, game.random);
         ASSERT_GE(boss.hp, 800);
         ASSERT_LE(boss.hp, 999);
         ASSERT_GE(boss.mp, 0);
@@ -110,11 +110,25 @@ TEST(CreateEnemy, ValuesStayInTheirRanges)
 TEST(CreateDemonKing, DrawsNameThenStatsAndWritesNothing)
 {
     GameSession game("", 0);
-    const Combatant boss = createDemonKing(game.random);
+    const Combatant boss = createDemonKing(game.console, game.random);
     // Draws 38, 7719, 21238, 2437 after seed 0.
     EXPECT_EQ(boss.name, kEnemyNames[38 % 20]);
     EXPECT_EQ(boss.hp, 7719 % 200 + 800);
     EXPECT_EQ(boss.mp, 21238 % 200);
     EXPECT_EQ(boss.dps, 2437 % 35 + 80);
     EXPECT_EQ(game.takeOutput(), "");
+}
+
+TEST(CreateEnemy, EnemyNamesFollowTheConsoleEncodingLikeAllTheGamesTexts)
+{
+    GameSession game("", 0);
+    game.console.encoding = TextEncoding::Gbk;
+    // Seed 0's first draw, 38, names row 18: 血牙豹, in GBK D1AA D1C0 B1AA.
+    const Combatant enemy = createEnemy(game.console, game.random);
+    EXPECT_EQ(enemy.name, "\xD1\xAA\xD1\xC0\xB1\xAA");
+    EXPECT_EQ(game.takeOutput(), "\xD5\xFD\xD4\xDA\xC9\xFA\xB5\xD0\xC8\xCB--->\xD1\xAA\xD1\xC0\xB1\xAA\n");
+
+    GameSession boss("", 0);
+    boss.console.encoding = TextEncoding::Gbk;
+    EXPECT_EQ(createDemonKing(boss.console, boss.random).name, "\xD1\xAA\xD1\xC0\xB1\xAA");
 }
