@@ -6,6 +6,7 @@
 // out of the game passes through.
 struct ConsoleSession {
     ConsoleSession();
+    // NOLINTNEXTLINE(performance-trivially-destructible): each platform defines it; not all are empty
     ~ConsoleSession();
     ConsoleSession(const ConsoleSession&) = delete;
     ConsoleSession& operator=(const ConsoleSession&) = delete;

@@ -1,4 +1,5 @@
-// Escape sequences of xterm, the Linux console and their kin, and the length of typed characters.
+// Escape sequences of xterm, the Linux console and their kin, Windows console key events, and the
+// length of typed characters.
 #include "console/key_decoding.h"
 
 #include <array>
@@ -54,6 +55,30 @@ std::optional<KeyCodes> numberedKey(int number)
     }
     if (number >= 17 && number <= 21) {  // F6..F10
         return KeyCodes{kFunctionKey, static_cast<unsigned char>(0x40 + number - 17)};
+    }
+    return std::nullopt;
+}
+
+// Windows virtual-key codes of the keys without a character.
+std::optional<KeyCodes> virtualKey(unsigned short code)
+{
+    switch (code) {
+    case 0x21: return KeyCodes{kGrayKey, 0x49};  // page up (VK_PRIOR)
+    case 0x22: return KeyCodes{kGrayKey, 0x51};  // page down (VK_NEXT)
+    case 0x23: return KeyCodes{kGrayKey, 0x4F};  // end
+    case 0x24: return KeyCodes{kGrayKey, 0x47};  // home
+    case 0x25: return KeyCodes{kGrayKey, 0x4B};  // left
+    case 0x26: return KeyCodes{kGrayKey, 0x48};  // up
+    case 0x27: return KeyCodes{kGrayKey, 0x4D};  // right
+    case 0x28: return KeyCodes{kGrayKey, 0x50};  // down
+    case 0x2D: return KeyCodes{kGrayKey, 0x52};  // insert
+    case 0x2E: return KeyCodes{kGrayKey, 0x53};  // delete
+    case 0x7A: return KeyCodes{kGrayKey, 0x85};  // F11
+    case 0x7B: return KeyCodes{kGrayKey, 0x86};  // F12
+    default: break;
+    }
+    if (code >= 0x70 && code <= 0x79) {  // F1..F10
+        return KeyCodes{kFunctionKey, static_cast<unsigned char>(0x3B + code - 0x70)};
     }
     return std::nullopt;
 }
@@ -118,6 +143,21 @@ KeyPress keyFromEscapeSequence(std::string_view bytes)
     }
     const auto code = static_cast<unsigned char>(bytes.size() >= 2 ? bytes[1] : kEscape);
     return KeyPress{1, {code, 0}};
+}
+
+std::optional<KeyPress> keyFromConsoleEvent(bool keyDown, unsigned short virtualKeyCode, unsigned char character)
+{
+    if (!keyDown) {
+        return std::nullopt;
+    }
+    if (character != 0) {
+        return KeyPress{1, {character, 0}};
+    }
+    const std::optional<KeyCodes> codes = virtualKey(virtualKeyCode);
+    if (!codes) {
+        return std::nullopt;  // a modifier or lock key alone, or another key without a code
+    }
+    return KeyPress{2, {codes->first, codes->second}};
 }
 
 int characterLength(unsigned char lead, TextEncoding encoding)

@@ -1,9 +1,11 @@
-// Turning the bytes a terminal sends for one key press into a KeyPress. Pure, so the rules are
-// tested without a terminal; the POSIX keyboard reader feeds it.
+// Turning what the console reports for one key press into a KeyPress: the bytes a terminal sends
+// (the POSIX keyboard reader) or a Windows console key event (the Windows one). Pure, so the
+// rules are tested without a console.
 #pragma once
 
 #include "console/key_press.h"
 
+#include <optional>
 #include <string_view>
 
 // Whether `bytes`, which begin with ESC, already hold a whole escape sequence (or an Alt+key
@@ -16,3 +18,10 @@ KeyPress keyFromEscapeSequence(std::string_view bytes);
 
 // How many bytes the character that starts with `lead` has in `encoding` (1 for ASCII).
 int characterLength(unsigned char lead, TextEncoding encoding);
+
+// The key a Windows console key event stands for, or nothing when the event does not end a pause.
+// `character` is the event's byte in the console's code page, 0 when the key has none;
+// `virtualKey` its virtual-key code. A key down with a character gives that one code; one without
+// a character gives the same two codes as keyFromEscapeSequence for the arrow, editing and
+// function keys. Key releases, and keys with neither (Shift, Ctrl, Alt, Caps Lock...), give nothing.
+std::optional<KeyPress> keyFromConsoleEvent(bool keyDown, unsigned short virtualKey, unsigned char character);

@@ -23,6 +23,7 @@ namespace {
 std::string utf8ToGbk(std::string_view utf8)
 {
     const iconv_t converter = iconv_open("GBK", "UTF-8");
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): (iconv_t)-1 is how iconv_open reports failure
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         return std::string(utf8);
     }

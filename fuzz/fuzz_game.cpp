@@ -1,0 +1,50 @@
+// One whole game per input: the first four bytes are the seed (little-endian), the rest is what the
+// player types. The game runs on string streams with no keyboard, so every pause returns at once,
+// and it returns its exit status instead of ending the process, so the fuzzer keeps going.
+#include "app/title_menu.h"
+#include "console/console.h"
+#include "random/game_random.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kSeedBytes = 4;
+
+std::uint32_t seedOf(const std::uint8_t* data, std::size_t size)
+{
+    std::uint32_t seed = 0;
+    for (std::size_t i = 0; i < kSeedBytes && i < size; ++i) {
+        seed |= static_cast<std::uint32_t>(data[i]) << (8 * i);
+    }
+    return seed;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::size_t skipped = size < kSeedBytes ? size : kSeedBytes;
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data) + skipped, size - skipped));
+    std::ostringstream out;
+    in.tie(&out);  // as the real console: output is flushed before every read
+    Console console{in, out, TextEncoding::Utf8, std::nullopt};
+    GameRandom random;
+    random.seed(seedOf(data, size));
+
+    const int status = runTitleMenu(random, console);
+
+    // Whatever the input, the game ends with one of its two statuses, and 1 only after the defeat story.
+    const std::string text = out.str();
+    const std::string defeatTail = "倒下了.....\n从此以后的QZ村，被黑暗笼罩……\n";
+    const bool defeated = text.size() >= defeatTail.size() &&
+                          text.compare(text.size() - defeatTail.size(), defeatTail.size(), defeatTail) == 0;
+    if ((status != 0 && status != 1) || (status == 1) != defeated) {
+        __builtin_trap();
+    }
+    return 0;
+}

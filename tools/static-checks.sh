@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Static checks of the game's code and the fuzzer: clang-tidy (.clang-tidy) and cppcheck, both
+# reading the compile commands of a clang configure in build/static; then the layout
+# (.clang-format) when QZ_CHECK_FORMAT=1. Any finding fails the script.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_FUZZER=ON >/dev/null
+
+# The tests are left out: they are checked by the compilers' warnings, and the assertion macros
+# drown clang-tidy in findings about code nobody here wrote.
+echo "== clang-tidy"
+run-clang-tidy-14 -p build/static -quiet -j "$(nproc)" "^$PWD/(app|combat|console|random|fuzz)/[^/]+\.cpp$" \
+  > build/static/clang-tidy.log 2>&1 || {
+  sed 's/\x1b\[[0-9;]*m//g' build/static/clang-tidy.log | grep -E -A3 "(error|warning): " ||
+    cat build/static/clang-tidy.log
+  exit 1
+}
+echo "clang-tidy: no findings"
+
+# useStlAlgorithm is off: a raw loop states the order of the random draws, which is a rule.
+echo "== cppcheck"
+cppcheck --project=build/static/compile_commands.json -itests --std=c++20 --library=posix \
+  --enable=warning,style,performance,portability --suppress=useStlAlgorithm --inline-suppr \
+  --error-exitcode=1 --quiet -j "$(nproc)"
+echo "cppcheck: no findings"
+
+if [ "${QZ_CHECK_FORMAT:-0}" = 1 ]; then
+  echo "== clang-format"
+  tools/check-format.sh
+  echo "clang-format: every file as laid out"
+else
+  echo "== clang-format: not checked (QZ_CHECK_FORMAT=1 checks it)"
+fi
