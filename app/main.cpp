@@ -2,6 +2,7 @@
 #include "app/title_menu.h"
 #include "console/console.h"
 #include "console/console_session.h"
+#include "console/console_streams.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
@@ -12,9 +13,10 @@
 int main()
 {
     const ConsoleSession session;
-    // cin keeps its own buffer; it stays tied to cout, so a prompt shows before its read.
+    // The C++ standard streams keep their own buffers, not C stdio's; the game's input stays tied
+    // to its output, so a prompt shows before its read.
     std::ios::sync_with_stdio(false);
-    Console console{std::cin, std::cout, consoleTextEncoding(), std::nullopt};
+    Console console{consoleInput(), consoleOutput(), consoleTextEncoding(), std::nullopt};
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(std::time(nullptr)));

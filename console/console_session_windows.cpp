@@ -1,0 +1,70 @@
+// On Windows the session puts a console that shows another code page on code page 936 (GBK), the
+// one the game writes and reads names in, for the whole run. Both of the console's code pages go
+// back to what they were on every way out: the end of main, and Ctrl-C, Ctrl-Break or a closed
+// window, after which the system ends the process. Without a console there is nothing to change.
+#include "console/console_session.h"
+#include "console/console_streams.h"
+
+#include <windows.h>
+
+#include <ostream>
+
+namespace {
+
+constexpr UINT kGbkCodePage = 936;
+
+// The pages to put back, 0 for one left alone. Shared with the control handler, which runs on a
+// thread of its own: set before it is installed.
+UINT gOriginalInputPage = 0;
+UINT gOriginalOutputPage = 0;
+
+void restoreCodePages()
+{
+    if (gOriginalOutputPage != 0) {
+        SetConsoleOutputCP(gOriginalOutputPage);
+    }
+    if (gOriginalInputPage != 0) {
+        SetConsoleCP(gOriginalInputPage);
+    }
+}
+
+BOOL WINAPI onControlEvent(DWORD /*event*/)
+{
+    restoreCodePages();
+    return FALSE;  // the system's handler then ends the process as it would have
+}
+
+bool isConsole(DWORD standardHandle)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(standardHandle), &mode) != 0;
+}
+
+}  // namespace
+
+ConsoleSession::ConsoleSession()
+{
+    // Only a console that shows the game's output or takes its answers matters. One that is merely
+    // there (both streams redirected) is left alone: the pause discards its key anyway.
+    if (!isConsole(STD_OUTPUT_HANDLE) && !isConsole(STD_INPUT_HANDLE)) {
+        return;
+    }
+    const UINT outputPage = GetConsoleOutputCP();
+    const UINT inputPage = GetConsoleCP();
+    if (outputPage != kGbkCodePage && SetConsoleOutputCP(kGbkCodePage)) {
+        gOriginalOutputPage = outputPage;
+    }
+    if (inputPage != kGbkCodePage && SetConsoleCP(kGbkCodePage)) {
+        gOriginalInputPage = inputPage;
+    }
+    if (gOriginalOutputPage != 0 || gOriginalInputPage != 0) {
+        SetConsoleCtrlHandler(onControlEvent, TRUE);
+    }
+}
+
+ConsoleSession::~ConsoleSession()
+{
+    consoleOutput().flush();  // the last bytes still show in the game's code page
+    restoreCodePages();
+    SetConsoleCtrlHandler(onControlEvent, FALSE);
+}

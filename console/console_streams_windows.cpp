@@ -1,0 +1,81 @@
+// On Windows the game reads and writes the standard handles themselves, with ReadFile and
+// WriteFile. The C runtime's streams would turn each line feed written into CR LF, and read a
+// Ctrl-Z byte as the end of the input; these pass every byte through unchanged, as on POSIX.
+#include "console/console_streams.h"
+
+#include <windows.h>
+
+#include <istream>
+#include <ostream>
+#include <streambuf>
+
+namespace {
+
+// A stream buffer over one standard handle: reads refill it with ReadFile, and a flush or a full
+// buffer empties it with WriteFile. A handle that is missing or closed reads as the end of the
+// input and fails every write.
+class HandleBuffer : public std::streambuf {
+public:
+    explicit HandleBuffer(DWORD standardHandle) : standardHandle_(standardHandle)
+    {
+        setp(buffer_, buffer_ + sizeof buffer_);
+    }
+
+protected:
+    int_type underflow() override
+    {
+        DWORD got = 0;
+        if (!ReadFile(GetStdHandle(standardHandle_), buffer_, sizeof buffer_, &got, nullptr) || got == 0) {
+            return traits_type::eof();  // the end of a file, a closed pipe or no handle at all
+        }
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(buffer_[0]);
+    }
+
+    int_type overflow(int_type c) override
+    {
+        if (sync() != 0) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override
+    {
+        const char* next = pbase();
+        bool written = true;
+        while (written && next < pptr()) {
+            DWORD count = 0;
+            written = WriteFile(GetStdHandle(standardHandle_), next, static_cast<DWORD>(pptr() - next), &count,
+                                nullptr) != 0 && count > 0;
+            next += count;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);  // what could not be written is dropped
+        return written ? 0 : -1;
+    }
+
+private:
+    DWORD standardHandle_;
+    char buffer_[4096];
+};
+
+}  // namespace
+
+std::ostream& consoleOutput()
+{
+    static HandleBuffer buffer(STD_OUTPUT_HANDLE);
+    static std::ostream stream(&buffer);
+    return stream;
+}
+
+std::istream& consoleInput()
+{
+    static HandleBuffer buffer(STD_INPUT_HANDLE);
+    static std::istream stream(&buffer);
+    stream.tie(&consoleOutput());
+    return stream;
+}
