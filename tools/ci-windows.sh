@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The Windows build, made and tested on Linux: cross-compiles the game and its unit tests with
+# MinGW-w64, runs the tests under wine (the end-to-end games with their clock pinned by faketime),
+# and packs the ZIP archive.
+#   tools/ci-windows.sh [BUILD_DIR]      (default build/win)
+# Installs what it needs with apt-get when it is missing (as root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+build_dir=${1:-build/win}
+mkdir -p "$build_dir"
+build_dir=$(cd "$build_dir" && pwd)
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v python3 >/dev/null || need+=(python3)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+command -v wine >/dev/null || need+=(wine)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+command -v faketime >/dev/null || need+=(faketime)
+dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built below
+if [ ${#need[@]} -gt 0 ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
+fi
+
+# A wine of our own in the build directory. Its server is started first, detached from every
+# pipe: one that wine starts on demand keeps our output open, and ctest or the build would hang.
+export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export HOME=${HOME:-$build_dir}
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot --init </dev/null >/dev/null 2>&1
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+toolchain=$source_dir/cmake/mingw-w64-x86_64.cmake
+
+# GoogleTest for MinGW, from the sources Debian ships, built once per build directory.
+gtest=$build_dir/googletest
+if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  gtest_source=$(dirname "$(dpkg -L googletest | grep -m1 '/CMakeLists.txt$')")
+  cmake -S "$gtest_source" -B "$build_dir/googletest-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest"
+  cmake --build "$build_dir/googletest-build"
+  cmake --install "$build_dir/googletest-build"
+fi
+
+cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug \
+  -DQZ_WARNINGS_AS_ERRORS=ON -DGTest_DIR="$gtest/lib/cmake/GTest"
+cmake --build "$build_dir"
+ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
+
+# The game must run on a bare Windows: nothing but system DLLs.
+dlls=$(x86_64-w64-mingw32-objdump -p "$build_dir/qzvillage.exe" | sed -n 's/^\tDLL Name: //p' | sort -u)
+echo "qzvillage.exe needs: $(echo $dlls)"
+if grep -viE '^(kernel32|msvcrt)\.dll$' <<<"$dlls"; then
+  echo "qzvillage.exe needs a DLL that Windows does not have" >&2
+  exit 1
+fi
+
+# The ZIP archive the install rules make: the game alone, stripped.
+(cd "$build_dir" && cpack -G ZIP)
+zip=$(ls "$build_dir"/qzvillage-*.zip)
+contents=$(python3 -m zipfile -l "$zip")
+echo "$contents"
+grep -q '/bin/qzvillage\.exe ' <<<"$contents"
