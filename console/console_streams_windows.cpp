@@ -50,8 +50,8 @@ protected:
         bool written = true;
         while (written && next < pptr()) {
             DWORD count = 0;
-            written = WriteFile(GetStdHandle(standardHandle_), next, static_cast<DWORD>(pptr() - next), &count,
-                                nullptr) != 0 && count > 0;
+            const auto size = static_cast<DWORD>(pptr() - next);
+            written = WriteFile(GetStdHandle(standardHandle_), next, size, &count, nullptr) != 0 && count > 0;
             next += count;
         }
         setp(buffer_, buffer_ + sizeof buffer_);  // what could not be written is dropped

@@ -54,8 +54,8 @@ KeyPress readOneKey(HANDLE console)
             continue;
         }
         const KEY_EVENT_RECORD& event = record.Event.KeyEvent;
-        const std::optional<KeyPress> key = keyFromConsoleEvent(
-            event.bKeyDown != FALSE, event.wVirtualKeyCode, static_cast<unsigned char>(event.uChar.AsciiChar));
+        const std::optional<KeyPress> key = keyFromConsoleEvent(event.bKeyDown != FALSE, event.wVirtualKeyCode,
+                                                                static_cast<unsigned char>(event.uChar.AsciiChar));
         if (key) {
             return *key;
         }
