@@ -1,8 +1,10 @@
-// Reading a locale's character set, the same on every platform.
+// The encoding rules that are the same on every platform: reading a locale's character set, and
+// remembering each converted text.
 #include "console/text_encoding.h"
 
 #include <array>
 #include <cctype>
+#include <map>
 
 TextEncoding encodingOfLocale(std::string_view locale)
 {
@@ -26,4 +28,18 @@ TextEncoding encodingOfLocale(std::string_view locale)
         }
     }
     return TextEncoding::Utf8;
+}
+
+std::string encodeLiteral(std::string_view utf8, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8) {
+        return std::string(utf8);
+    }
+    // The game has a few dozen texts, written again and again.
+    static std::map<std::string, std::string, std::less<>> converted;
+    auto found = converted.find(utf8);
+    if (found == converted.end()) {
+        found = converted.emplace(std::string(utf8), utf8ToGbk(utf8)).first;
+    }
+    return found->second;
 }

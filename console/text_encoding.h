@@ -15,8 +15,11 @@ enum class TextEncoding {
 // and UTF-8 otherwise.
 TextEncoding consoleTextEncoding();
 
-// The UTF-8 literal `utf8` in `encoding`.
+// The UTF-8 literal `utf8` in `encoding`. Each text is converted once and then remembered.
 std::string encodeLiteral(std::string_view utf8, TextEncoding encoding);
+
+// The platform's conversion of UTF-8 text to GBK; the text unchanged if it cannot be converted.
+std::string utf8ToGbk(std::string_view utf8);
 
 // The encoding named by a POSIX locale string such as "zh_CN.GBK" or "en_US.UTF-8": GBK when its
 // character set (after the '.', up to any '@') is GBK, GB2312, GB18030, CP936 or EUC-CN, spelled

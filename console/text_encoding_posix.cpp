@@ -4,7 +4,6 @@
 #include <iconv.h>
 
 #include <cstdlib>
-#include <map>
 
 TextEncoding consoleTextEncoding()
 {
@@ -17,8 +16,6 @@ TextEncoding consoleTextEncoding()
     }
     return TextEncoding::Utf8;
 }
-
-namespace {
 
 std::string utf8ToGbk(std::string_view utf8)
 {
@@ -41,18 +38,3 @@ std::string utf8ToGbk(std::string_view utf8)
     return gbk;
 }
 
-}  // namespace
-
-std::string encodeLiteral(std::string_view utf8, TextEncoding encoding)
-{
-    if (encoding == TextEncoding::Utf8) {
-        return std::string(utf8);
-    }
-    // The game has a few dozen texts; each is converted once.
-    static std::map<std::string, std::string, std::less<>> converted;
-    auto found = converted.find(utf8);
-    if (found == converted.end()) {
-        found = converted.emplace(std::string(utf8), utf8ToGbk(utf8)).first;
-    }
-    return found->second;
-}

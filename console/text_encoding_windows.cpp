@@ -4,13 +4,13 @@
 
 #include <windows.h>
 
-#include <map>
-
 TextEncoding consoleTextEncoding() { return TextEncoding::Gbk; }
 
 namespace {
 
 constexpr UINT kGbkCodePage = 936;
+
+}  // namespace
 
 std::string utf8ToGbk(std::string_view utf8)
 {
@@ -30,18 +30,3 @@ std::string utf8ToGbk(std::string_view utf8)
     return gbk;
 }
 
-}  // namespace
-
-std::string encodeLiteral(std::string_view utf8, TextEncoding encoding)
-{
-    if (encoding == TextEncoding::Utf8 || utf8.empty()) {
-        return std::string(utf8);
-    }
-    // The game has a few dozen texts; each is converted once.
-    static std::map<std::string, std::string, std::less<>> converted;
-    auto found = converted.find(utf8);
-    if (found == converted.end()) {
-        found = converted.emplace(std::string(utf8), utf8ToGbk(utf8)).first;
-    }
-    return found->second;
-}
