@@ -65,8 +65,7 @@ void BM_WholeCampaign(benchmark::State& state)
         Played played = playCampaign(script, encoding);
         benchmark::DoNotOptimize(played);
     }
-    state.counters["games"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
+    state.counters["games"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(check.output.size()));
 }
 BENCHMARK(BM_WholeCampaign)->ArgName("gbk")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

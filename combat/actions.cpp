@@ -87,10 +87,7 @@ int healAmount(const Combatant& actor, GameRandom& random, Console& console)
     return traced(std::int64_t{actor.dps} + random.below(20) + 1, console);
 }
 
-int manaGain(GameRandom& random, Console& console)
-{
-    return traced(random.below(20) + 1, "((((((", console);
-}
+int manaGain(GameRandom& random, Console& console) { return traced(random.below(20) + 1, "((((((", console); }
 
 void resolveHit(Combatant& target, int power, Console& console)
 {
@@ -113,9 +110,7 @@ void performAction(Combatant& actor, Combatant& target, char code, GameRandom& r
         resolveHit(target, power, console);
         break;
     }
-    case ActionCode::MagicAttack:
-        magicAttack(actor, target, random, console);
-        break;
+    case ActionCode::MagicAttack: magicAttack(actor, target, random, console); break;
     case ActionCode::PhysicalDefense: {
         const int value = stanceValue(actor, console);
         writeLine(console, actor.name, "跨出了马步，做出了防御的姿势！");
@@ -123,12 +118,8 @@ void performAction(Combatant& actor, Combatant& target, char code, GameRandom& r
         waitForKey(console);
         break;
     }
-    case ActionCode::MagicShield:
-        magicShield(actor, console);
-        break;
-    case ActionCode::Heal:
-        heal(actor, random, console);
-        break;
+    case ActionCode::MagicShield: magicShield(actor, console); break;
+    case ActionCode::Heal: heal(actor, random, console); break;
     case ActionCode::AwakenMagic: {
         const int value = manaGain(random, console);
         writeLine(console, actor.name, "在冥想，唤醒了自身潜在的魔法能量！");
@@ -136,7 +127,6 @@ void performAction(Combatant& actor, Combatant& target, char code, GameRandom& r
         waitForKey(console);
         break;
     }
-    default:
-        break;  // not an action: the turn is lost without a word
+    default: break;  // not an action: the turn is lost without a word
     }
 }

@@ -20,9 +20,8 @@ struct Combatant {
 
 // The names both kinds of enemy are drawn from, by draw modulo 20.
 inline constexpr std::array<std::string_view, 20> kEnemyNames = {
-    "石头怪", "独眼狼", "毒蘑菇", "骷髅·剑士", "铁甲虫", "赤眼蝠", "幽灵骑士",
-    "沙虫",   "寒冰蛛", "蛇妖",   "树精",     "石魔",   "食人花", "巨钳蟹",
-    "狼人",   "火焰蜥", "山贼头目", "鬼火",   "血牙豹", "腐尸鼠",
+    "石头怪", "独眼狼", "毒蘑菇", "骷髅·剑士", "铁甲虫", "赤眼蝠", "幽灵骑士", "沙虫", "寒冰蛛", "蛇妖",
+    "树精",   "石魔",   "食人花", "巨钳蟹",    "狼人",   "火焰蜥", "山贼头目", "鬼火", "血牙豹", "腐尸鼠",
 };
 
 // The player names the hero and accepts a roll of statistics, ten rolls at most.

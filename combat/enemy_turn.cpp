@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int kHighHp = 100;   // above this, a fighter is healthy
-constexpr int kLowMp = 4;      // at or below this, the hero cannot afford a heal
+constexpr int kHighHp = 100;  // above this, a fighter is healthy
+constexpr int kLowMp = 4;     // at or below this, the hero cannot afford a heal
 
 // One draw modulo the number of codes, and the code it lands on.
 char pick(std::string_view codes, GameRandom& random)

@@ -34,10 +34,7 @@ void endLine(Console& console)
     console.out.flush();
 }
 
-std::string repeated(char c, int count)
-{
-    return std::string(static_cast<std::size_t>(count), c);
-}
+std::string repeated(char c, int count) { return std::string(static_cast<std::size_t>(count), c); }
 
 namespace {
 

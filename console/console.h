@@ -11,7 +11,7 @@
 #include <string>
 
 struct Console {
-    std::istream& in;   // buffered answers; tied to `out`, so pending output shows before a read
+    std::istream& in;  // buffered answers; tied to `out`, so pending output shows before a read
     std::ostream& out;
     TextEncoding encoding = TextEncoding::Utf8;  // how literal texts are written
     // The second code of a special key: it ends the next pause at once, without waiting.

@@ -22,12 +22,12 @@ struct KeyCodes {
 std::optional<KeyCodes> letterKey(char final)
 {
     switch (final) {
-    case 'A': return KeyCodes{kGrayKey, 0x48};  // up
-    case 'B': return KeyCodes{kGrayKey, 0x50};  // down
-    case 'C': return KeyCodes{kGrayKey, 0x4D};  // right
-    case 'D': return KeyCodes{kGrayKey, 0x4B};  // left
-    case 'H': return KeyCodes{kGrayKey, 0x47};  // home
-    case 'F': return KeyCodes{kGrayKey, 0x4F};  // end
+    case 'A': return KeyCodes{kGrayKey, 0x48};      // up
+    case 'B': return KeyCodes{kGrayKey, 0x50};      // down
+    case 'C': return KeyCodes{kGrayKey, 0x4D};      // right
+    case 'D': return KeyCodes{kGrayKey, 0x4B};      // left
+    case 'H': return KeyCodes{kGrayKey, 0x47};      // home
+    case 'F': return KeyCodes{kGrayKey, 0x4F};      // end
     case 'P': return KeyCodes{kFunctionKey, 0x3B};  // F1..F4 as ESC O P..S
     case 'Q': return KeyCodes{kFunctionKey, 0x3C};
     case 'R': return KeyCodes{kFunctionKey, 0x3D};
@@ -40,14 +40,16 @@ std::optional<KeyCodes> letterKey(char final)
 std::optional<KeyCodes> numberedKey(int number)
 {
     switch (number) {
-    case 1: case 7: return KeyCodes{kGrayKey, 0x47};  // home
-    case 2: return KeyCodes{kGrayKey, 0x52};          // insert
-    case 3: return KeyCodes{kGrayKey, 0x53};          // delete
-    case 4: case 8: return KeyCodes{kGrayKey, 0x4F};  // end
-    case 5: return KeyCodes{kGrayKey, 0x49};          // page up
-    case 6: return KeyCodes{kGrayKey, 0x51};          // page down
-    case 23: return KeyCodes{kGrayKey, 0x85};         // F11
-    case 24: return KeyCodes{kGrayKey, 0x86};         // F12
+    case 1:
+    case 7: return KeyCodes{kGrayKey, 0x47};  // home
+    case 2: return KeyCodes{kGrayKey, 0x52};  // insert
+    case 3: return KeyCodes{kGrayKey, 0x53};  // delete
+    case 4:
+    case 8: return KeyCodes{kGrayKey, 0x4F};   // end
+    case 5: return KeyCodes{kGrayKey, 0x49};   // page up
+    case 6: return KeyCodes{kGrayKey, 0x51};   // page down
+    case 23: return KeyCodes{kGrayKey, 0x85};  // F11
+    case 24: return KeyCodes{kGrayKey, 0x86};  // F12
     default: break;
     }
     if (number >= 11 && number <= 15) {  // F1..F5

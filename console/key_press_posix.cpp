@@ -101,7 +101,7 @@ public:
     RawMode& operator=(const RawMode&) = delete;
 
 private:
-    struct sigaction previousFatal_[std::size(kFatalSignals)] {};
+    struct sigaction previousFatal_[std::size(kFatalSignals)]{};
     struct sigaction previousStop_ {};
     struct sigaction previousContinue_ {};
 };

@@ -24,7 +24,7 @@ std::string utf8ToGbk(std::string_view utf8)
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         return std::string(utf8);
     }
-    std::string gbk(utf8.size(), '\0');  // GBK never needs more bytes than UTF-8
+    std::string gbk(utf8.size(), '\0');         // GBK never needs more bytes than UTF-8
     char* in = const_cast<char*>(utf8.data());  // iconv's signature lacks const; it only reads
     std::size_t inLeft = utf8.size();
     char* out = gbk.data();
@@ -37,4 +37,3 @@ std::string utf8ToGbk(std::string_view utf8)
     gbk.resize(gbk.size() - outLeft);
     return gbk;
 }
-

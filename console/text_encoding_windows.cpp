@@ -29,4 +29,3 @@ std::string utf8ToGbk(std::string_view utf8)
     WideCharToMultiByte(kGbkCodePage, 0, wide.data(), wideLength, gbk.data(), gbkLength, nullptr, nullptr);
     return gbk;
 }
-

@@ -128,8 +128,8 @@ TEST(PerformAction, HealRaisesHpPastItsStartForFourMp)
     const GameRandom before = game.random;
     performAction(actor, target, ActionCode::Heal, game.random, game.console);
     EXPECT_EQ(drawsBetween(before, game.random), 1);
-    EXPECT_EQ(game.takeOutput(), "(((((" + std::to_string(10 + 7719 % 20 + 1) + "Ab在默念什么咒语，可是什么都没发生！\n" +
-                                     kPause);
+    EXPECT_EQ(game.takeOutput(),
+              "(((((" + std::to_string(10 + 7719 % 20 + 1) + "Ab在默念什么咒语，可是什么都没发生！\n" + kPause);
     EXPECT_EQ(actor.hp, 228);
 }
 
@@ -153,14 +153,15 @@ TEST(PerformAction, AnythingElseDoesNothingAtAll)
         performAction(actor, target, code, game.random, game.console);
         EXPECT_EQ(game.takeOutput(), "") << code;
         EXPECT_EQ(drawsBetween(before, game.random), 0) << code;
-        EXPECT_EQ(actor.hp + actor.mp + actor.guard + target.hp + target.mp + target.guard, 150 + 20 + 3 + 100 + 10 + 4);
+        EXPECT_EQ(actor.hp + actor.mp + actor.guard + target.hp + target.mp + target.guard,
+                  150 + 20 + 3 + 100 + 10 + 4);
     }
 }
 
 TEST(Formulas, DivisionTruncatesTowardZero)
 {
     GameSession game;
-    EXPECT_EQ(stanceValue(fighter("Ab", -7, 0, 0), game.console), 3);      // 0 - (-7/2)
+    EXPECT_EQ(stanceValue(fighter("Ab", -7, 0, 0), game.console), 3);        // 0 - (-7/2)
     EXPECT_EQ(shieldValue(fighter("王", 900, -7, 113), game.console), 104);  // 113 + (-3) + (-6)
     EXPECT_EQ(game.takeOutput(), "(((((3(((((104");
 }

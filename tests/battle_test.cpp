@@ -16,12 +16,9 @@ TEST(StatusPanel, ValuesAreWrittenPlainlySoTheRightColumnMoves)
     GameSession game;
     showStatusPanel(Combatant{"Ab", 150, 20, 30}, Combatant{"骷髅·剑士", -3, 5, 7}, game.console);
     const std::string rule(66, '-');
-    EXPECT_EQ(game.takeOutput(), rule + "\n" +
-                                     "Ab" + std::string(18, ' ') + "骷髅·剑士\n" +
-                                     " HP:150" + std::string(18, ' ') + "HP:-3\n" +
-                                     " MP:20" + std::string(18, ' ') + "MP:5\n" +
-                                     " DPS:30" + std::string(16, ' ') + "DPS:7\n" +
-                                     rule + "\n");
+    EXPECT_EQ(game.takeOutput(), rule + "\n" + "Ab" + std::string(18, ' ') + "骷髅·剑士\n" + " HP:150" +
+                                     std::string(18, ' ') + "HP:-3\n" + " MP:20" + std::string(18, ' ') + "MP:5\n" +
+                                     " DPS:30" + std::string(16, ' ') + "DPS:7\n" + rule + "\n");
 }
 
 TEST(RunBattle, AFoeThatComesInDeadFallsAfterTheHerosTurnWithoutActing)
@@ -57,9 +54,10 @@ TEST(RunBattle, AnInvalidCharacterLosesTheTurnButTheFoeStillActs)
     Combatant hero{"Ab", 5, 0, 30};
     Combatant foe{"石魔", 150, 0, 60};
     EXPECT_EQ(runBattle(hero, foe, game.random, game.console), BattleResult::HeroDied);
-    EXPECT_TRUE(endsWith(game.takeOutput(),
-                         kMenu + "(((((69石魔举起了剑，向Ab挥舞了过去攻击力是：69\n击中了！给Ab造成了69点伤害\n按任意键继续...\n"
-                      "Ab倒地了！   \n石魔把Ab杀死了！\n按任意键继续...\n"));
+    EXPECT_TRUE(endsWith(
+        game.takeOutput(),
+        kMenu + "(((((69石魔举起了剑，向Ab挥舞了过去攻击力是：69\n击中了！给Ab造成了69点伤害\n按任意键继续...\n"
+                "Ab倒地了！   \n石魔把Ab杀死了！\n按任意键继续...\n"));
 }
 
 TEST(RunBattle, EachByteOfAChineseCharacterIsALostTurn)

@@ -10,10 +10,9 @@ TEST(CreateHero, ANoAsksForTheNameAgainAndTheNewNameStands)
     const auto hero = createHero(game.console, game.random);
     ASSERT_TRUE(hero);
     EXPECT_EQ(hero->name, "Cd");
-    EXPECT_EQ(game.takeOutput(),
-              "请输入你的名字：你的名字是：Ab确定吗？(Y/N):"
-              "请输入你的名字：你的名字是：Cd确定吗？(Y/N):"
-              "你的HP：138\n你的MP：19\n你的DPS：38\n满意你的属性么？还有9次机会(Y/N):");
+    EXPECT_EQ(game.takeOutput(), "请输入你的名字：你的名字是：Ab确定吗？(Y/N):"
+                                 "请输入你的名字：你的名字是：Cd确定吗？(Y/N):"
+                                 "你的HP：138\n你的MP：19\n你的DPS：38\n满意你的属性么？还有9次机会(Y/N):");
 }
 
 TEST(CreateHero, TenRefusalsGiveTenRollsAndTheLastStands)

@@ -54,8 +54,9 @@ TEST(ChooseEnemyAction, EachSituationDrawsAsItsRowSays)
                 draws.push_back(expected.next());
             }
             const std::string codes = row.codes;
-            const char wanted = row.decidingDraw < 0 ? codes[0]
-                                                     : codes[static_cast<std::size_t>(draws[row.decidingDraw]) % codes.size()];
+            const char wanted = row.decidingDraw < 0
+                                    ? codes[0]
+                                    : codes[static_cast<std::size_t>(draws[row.decidingDraw]) % codes.size()];
 
             ASSERT_EQ(chooseEnemyAction(hero, enemy, random), wanted) << row.what << ", seed " << seed;
             ASSERT_EQ(random.next(), expected.next()) << row.what << ": wrong number of draws";
@@ -71,6 +72,7 @@ TEST(EnemyTurn, TheChosenActionIsPerformedOnTheHero)
     Combatant hero{"Ab", 5, 0, 30};
     Combatant enemy{"石魔", 150, 0, 20};
     enemyTurn(hero, enemy, game.random, game.console);
-    EXPECT_EQ(game.takeOutput(), "(((((29石魔举起了剑，向Ab挥舞了过去攻击力是：29\n击中了！给Ab造成了29点伤害\n按任意键继续...\n");
+    EXPECT_EQ(game.takeOutput(),
+              "(((((29石魔举起了剑，向Ab挥舞了过去攻击力是：29\n击中了！给Ab造成了29点伤害\n按任意键继续...\n");
     EXPECT_EQ(hero.hp, -24);
 }

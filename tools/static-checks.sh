@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of the game's code and the fuzzer: clang-tidy (.clang-tidy) and cppcheck, both
 # reading the compile commands of a clang configure in build/static; then the layout
-# (.clang-format) when QZ_CHECK_FORMAT=1. Any finding fails the script.
+# (.clang-format) of every tracked source file. Any finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,10 +26,6 @@ cppcheck --project=build/static/compile_commands.json -itests --std=c++20 --libr
   --error-exitcode=1 --quiet -j "$(nproc)"
 echo "cppcheck: no findings"
 
-if [ "${QZ_CHECK_FORMAT:-0}" = 1 ]; then
-  echo "== clang-format"
-  tools/check-format.sh
-  echo "clang-format: every file as laid out"
-else
-  echo "== clang-format: not checked (QZ_CHECK_FORMAT=1 checks it)"
-fi
+echo "== clang-format"
+tools/check-format.sh
+echo "clang-format: every file as laid out"
