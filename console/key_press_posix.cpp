@@ -73,6 +73,7 @@ public:
         gTerminal = terminal;
         gRaw = gOriginal;
         gRaw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);  // ISIG stays: Ctrl-C still interrupts
+        gRaw.c_iflag &= ~static_cast<tcflag_t>(IXON);  // Ctrl-S and Ctrl-Q are keys here, not flow control
         gRaw.c_cc[VMIN] = 1;
         gRaw.c_cc[VTIME] = 0;
         for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {

@@ -176,6 +176,18 @@ TEST(TerminalPause, LoneEscAndMultiByteCharacterEndOnePauseEach)
     EXPECT_TRUE(heroActsFirst(session)) << session.output;
 }
 
+TEST(TerminalPause, FlowControlKeysEndAPauseLikeAnyOther)
+{
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+
+    sendBytes(session, "\x13");  // Ctrl-S, which would otherwise freeze the terminal's output
+    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+    ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
+    sendBytes(session, "\x11");  // Ctrl-Q
+    EXPECT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+}
+
 TEST(TerminalSettings, SameAfterPausesAndAtEndOfInput)
 {
     const termios found = startingSettings();
