@@ -84,25 +84,28 @@ TEST(CreateEnemy, SeedZerosFirstPoolAfterTheHerosFirstRoll)
     }
 }
 
+namespace {
+
+struct Ranges {
+    int hpLow, hpHigh, mpHigh, dpsLow, dpsHigh;  // mp always starts from 0
+};
+
+bool within(const Combatant& fighter, const Ranges& r)
+{
+    return fighter.hp >= r.hpLow && fighter.hp <= r.hpHigh && fighter.mp >= 0 && fighter.mp <= r.mpHigh &&
+           fighter.dps >= r.dpsLow && fighter.dps <= r.dpsHigh && fighter.guard == 0;
+}
+
+}  // namespace
+
 TEST(CreateEnemy, ValuesStayInTheirRanges)
 {
     GameSession game;
     for (int i = 0; i < 2000; ++i) {
         const Combatant enemy = createEnemy(game.console, game.random);
-        ASSERT_GE(enemy.hp, 100);
-        ASSERT_LE(enemy.hp, 169);
-        ASSERT_GE(enemy.mp, 0);
-        ASSERT_LE(enemy.mp, 99);
-        ASSERT_GE(enemy.dps, 0);
-        ASSERT_LE(enemy.dps, 79);
-
+        ASSERT_TRUE(within(enemy, {100, 169, 99, 0, 79})) << enemy.hp << " " << enemy.mp << " " << enemy.dps;
         const Combatant boss = createDemonKing(game.console, game.random);
-        ASSERT_GE(boss.hp, 800);
-        ASSERT_LE(boss.hp, 999);
-        ASSERT_GE(boss.mp, 0);
-        ASSERT_LE(boss.mp, 199);
-        ASSERT_GE(boss.dps, 80);
-        ASSERT_LE(boss.dps, 114);
+        ASSERT_TRUE(within(boss, {800, 999, 199, 80, 114})) << boss.hp << " " << boss.mp << " " << boss.dps;
     }
 }
 
