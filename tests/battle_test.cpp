@@ -72,3 +72,23 @@ TEST(RunBattle, EachByteOfAChineseCharacterIsALostTurn)
     EXPECT_EQ(countOf(output, "Ab举起了剑") + countOf(output, "Ab搓起了火球"), 0);
     EXPECT_TRUE(endsWith(output, "选择："));  // the line feed is the caller's
 }
+
+TEST(RunBattle, AGuardLeftAtTheEndOfABattleMeetsTheFirstHitOfTheNext)
+{
+    GameSession game("4 7", 0);
+    Combatant hero{"Ab", 5, 10, 40};
+    Combatant beaten{"石魔", -1, 0, 0};
+    ASSERT_EQ(runBattle(hero, beaten, game.random, game.console), BattleResult::HeroWon);
+    EXPECT_EQ(hero.guard, 75);  // the shield: 40 + 10/2 + (100 - 40)/2
+    EXPECT_EQ(hero.mp, 4);
+
+    // A healthy foe facing a hero under 10 hp with 4 mp attacks; its choice spends draw 38 (stage
+    // B), the attack draws 7719, so its power is 20 + 9 and the guard absorbs all but the minimum.
+    Combatant next{"狼人", 150, 0, 20};
+    game.takeOutput();
+    EXPECT_EQ(runBattle(hero, next, game.random, game.console), BattleResult::InputEnded);
+    EXPECT_NE(game.takeOutput().find("(((((29狼人举起了剑，向Ab挥舞了过去攻击力是：29\n击中了！给Ab造成了1点伤害\n"),
+              std::string::npos);
+    EXPECT_EQ(hero.hp, 4);
+    EXPECT_EQ(hero.guard, 0);
+}
