@@ -45,7 +45,7 @@ BattleResult fightEncounters(Combatant& hero, EnemyPool& pool, GameRandom& rando
 
 BattleResult fightDemonKing(Combatant& hero, GameRandom& random, Console& console, Combatant& boss)
 {
-    boss = createDemonKing(console, random);
+    boss = createDemonKing(random);
     writeLine(console, "经过千辛万苦的厮杀，", hero.name, "终于走到了大魔王", boss.name, "的面前");
     waitForKey(console);
     return runBattle(hero, boss, random, console);

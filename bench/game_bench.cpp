@@ -72,7 +72,7 @@ BENCHMARK(BM_WholeCampaign)->ArgName("gbk")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 
 Combatant fighter(int hp, int mp)
 {
-    Combatant c{"x"};
+    Combatant c{std::string("x")};
     c.hp = hp;
     c.mp = mp;
     c.dps = 40;

@@ -6,11 +6,7 @@ namespace {
 
 constexpr int kHeroRolls = 10;
 
-// One of kEnemyNames, drawn, in the console's encoding: unlike a typed name it is the game's text.
-std::string drawEnemyName(const Console& console, GameRandom& random)
-{
-    return encodeLiteral(kEnemyNames[static_cast<std::size_t>(random.below(20))], console.encoding);
-}
+GameText drawEnemyName(GameRandom& random) { return kEnemyNames[static_cast<std::size_t>(random.below(20))]; }
 
 bool isYes(char answer) { return answer == 'Y' || answer == 'y'; }
 
@@ -69,7 +65,7 @@ std::optional<Combatant> createHero(Console& console, GameRandom& random)
 
 Combatant createEnemy(Console& console, GameRandom& random)
 {
-    Combatant enemy{drawEnemyName(console, random)};
+    Combatant enemy{drawEnemyName(random)};
     writeLine(console, "正在生敌人--->", enemy.name);
     enemy.hp = random.below(70) + 100;
     enemy.mp = random.below(100);
@@ -77,9 +73,9 @@ Combatant createEnemy(Console& console, GameRandom& random)
     return enemy;
 }
 
-Combatant createDemonKing(const Console& console, GameRandom& random)
+Combatant createDemonKing(GameRandom& random)
 {
-    Combatant boss{drawEnemyName(console, random)};
+    Combatant boss{drawEnemyName(random)};
     boss.hp = random.below(200) + 800;
     boss.mp = random.below(200);
     boss.dps = random.below(35) + 80;

@@ -8,18 +8,21 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <variant>
+
+// The hero's name as the player typed it, or an enemy's: one of the game's own texts.
+using FighterName = std::variant<std::string, GameText>;
 
 struct Combatant {
-    std::string name;  // bytes as the console shows them, written exactly as stored
-    int hp = 0;        // dead at 0 or below
-    int mp = 0;        // may go negative: a spell's full cost is taken once mp > 0
-    int dps = 0;       // attack strength, fixed after creation
-    int guard = 0;     // damage reduction waiting for the next hit; may be negative
+    FighterName name;
+    int hp = 0;     // dead at 0 or below
+    int mp = 0;     // may go negative: a spell's full cost is taken once mp > 0
+    int dps = 0;    // attack strength, fixed after creation
+    int guard = 0;  // damage reduction waiting for the next hit; may be negative
 };
 
 // The names both kinds of enemy are drawn from, by draw modulo 20.
-inline constexpr std::array<std::string_view, 20> kEnemyNames = {
+inline constexpr std::array<GameText, 20> kEnemyNames = {
     "石头怪", "独眼狼", "毒蘑菇", "骷髅·剑士", "铁甲虫", "赤眼蝠", "幽灵骑士", "沙虫", "寒冰蛛", "蛇妖",
     "树精",   "石魔",   "食人花", "巨钳蟹",    "狼人",   "火焰蜥", "山贼头目", "鬼火", "血牙豹", "腐尸鼠",
 };
@@ -29,9 +32,7 @@ inline constexpr std::array<std::string_view, 20> kEnemyNames = {
 std::optional<Combatant> createHero(Console& console, GameRandom& random);
 
 // An ordinary enemy, announced with one line. Draws the name, then hp, mp and dps.
-// Its name, one of the game's own texts, is kept in the console's encoding.
 Combatant createEnemy(Console& console, GameRandom& random);
 
 // The demon king, made without a word. Draws the name, then hp, mp and dps.
-// Its name, one of the game's own texts, is kept in the console's encoding.
-Combatant createDemonKing(const Console& console, GameRandom& random);
+Combatant createDemonKing(GameRandom& random);

@@ -6,12 +6,12 @@
 #include <istream>
 #include <ostream>
 
-void writePart(Console& console, const char* literal)
+void writePart(Console& console, GameText text)
 {
     if (console.encoding == TextEncoding::Utf8) {
-        console.out << literal;
+        console.out << text.utf8();
     } else {
-        console.out << encodeLiteral(literal, console.encoding);
+        console.out << encodeLiteral(text.utf8(), console.encoding);
     }
 }
 

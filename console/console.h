@@ -3,27 +3,48 @@
 // streams in tests exactly as it runs on a terminal.
 #pragma once
 
+#include "console/game_text.h"
 #include "console/key_press.h"
 #include "console/text_encoding.h"
 
+#include <cstddef>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <variant>
 
 struct Console {
     std::istream& in;  // buffered answers; tied to `out`, so pending output shows before a read
     std::ostream& out;
-    TextEncoding encoding = TextEncoding::Utf8;  // how literal texts are written
+    TextEncoding encoding = TextEncoding::Utf8;  // how the game's own texts are written
     // The second code of a special key: it ends the next pause at once, without waiting.
     std::optional<unsigned char> heldKey;
 };
 
-// Parts of a line. A string literal is the game's own text, written in the console's encoding.
-// A std::string is written byte for byte: a player's name stays exactly as typed.
-// A number is written in plain decimal with an ASCII '-' when negative.
-void writePart(Console& console, const char* literal);
+// Parts of a line, each written as its type says:
+// - a GameText, or a string literal, is the game's own text, written in the console's encoding;
+// - a std::string is bytes, such as a player's name, written byte for byte;
+// - an int is written in plain decimal with an ASCII '-' when negative;
+// - a std::variant of these is written as the part it holds.
+// Anything else, a char or a pointer among them, does not compile.
+void writePart(Console& console, GameText text);
 void writePart(Console& console, const std::string& bytes);
 void writePart(Console& console, int number);
+
+template <std::size_t N>
+void writePart(Console& console, const char (&literal)[N])
+{
+    writePart(console, GameText(literal));
+}
+
+template <typename Other>
+void writePart(Console& console, const Other& other) = delete;
+
+template <typename... Alternatives>
+void writePart(Console& console, const std::variant<Alternatives...>& part)
+{
+    std::visit([&console](const auto& held) { writePart(console, held); }, part);
+}
 
 // Writes the parts one after another, without a line break (prompts stay on their line).
 template <typename... Parts>

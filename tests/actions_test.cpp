@@ -10,7 +10,7 @@ constexpr const char* kPause = "按任意键继续...\n";
 
 Combatant fighter(const char* name, int hp, int mp, int dps, int guard = 0)
 {
-    return Combatant{name, hp, mp, dps, guard};
+    return Combatant{std::string(name), hp, mp, dps, guard};
 }
 
 // How many draws lie between two states of the generator.

@@ -16,7 +16,7 @@ namespace {
 constexpr int kMax = INT_MAX;
 constexpr int kMin = INT_MIN;
 
-Combatant fighter(int hp, int mp, int dps, int guard = 0) { return Combatant{"Ab", hp, mp, dps, guard}; }
+Combatant fighter(int hp, int mp, int dps, int guard = 0) { return Combatant{std::string("Ab"), hp, mp, dps, guard}; }
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 namespace {
 
 const std::string kMenu = "1物理攻击\n2魔法攻击(5mp)\n3物理防御\n4魔法盾防御(6mp)\n5恢复血量(4mp)\n6唤醒魔法\n选择：";
@@ -14,7 +16,7 @@ const std::string kOpening = std::string(61, '=') + "\n两个人对望了一会�
 TEST(StatusPanel, ValuesAreWrittenPlainlySoTheRightColumnMoves)
 {
     GameSession game;
-    showStatusPanel(Combatant{"Ab", 150, 20, 30}, Combatant{"骷髅·剑士", -3, 5, 7}, game.console);
+    showStatusPanel(Combatant{"Ab"s, 150, 20, 30}, Combatant{"骷髅·剑士"s, -3, 5, 7}, game.console);
     const std::string rule(66, '-');
     EXPECT_EQ(game.takeOutput(), rule + "\n" + "Ab" + std::string(18, ' ') + "骷髅·剑士\n" + " HP:150" +
                                      std::string(18, ' ') + "HP:-3\n" + " MP:20" + std::string(18, ' ') + "MP:5\n" +
@@ -24,8 +26,8 @@ TEST(StatusPanel, ValuesAreWrittenPlainlySoTheRightColumnMoves)
 TEST(RunBattle, AFoeThatComesInDeadFallsAfterTheHerosTurnWithoutActing)
 {
     GameSession game("x");  // even a lost turn
-    Combatant hero{"Ab", 150, 20, 30};
-    Combatant foe{"石魔", -3, 50, 70};
+    Combatant hero{"Ab"s, 150, 20, 30};
+    Combatant foe{"石魔"s, -3, 50, 70};
     const GameRandom before = game.random;
     EXPECT_EQ(runBattle(hero, foe, game.random, game.console), BattleResult::HeroWon);
     const std::string output = game.takeOutput();
@@ -38,8 +40,8 @@ TEST(RunBattle, AFoeThatComesInDeadFallsAfterTheHerosTurnWithoutActing)
 TEST(RunBattle, TheHerosDeathIsCheckedFirst)
 {
     GameSession game("7");
-    Combatant hero{"Ab", 0, 20, 30};
-    Combatant foe{"石魔", -3, 50, 70};
+    Combatant hero{"Ab"s, 0, 20, 30};
+    Combatant foe{"石魔"s, -3, 50, 70};
     EXPECT_EQ(runBattle(hero, foe, game.random, game.console), BattleResult::HeroDied);
     const std::string output = game.takeOutput();
     EXPECT_NE(output.find("选择：Ab倒地了！   \n石魔把Ab杀死了！\n按任意键继续...\n"), std::string::npos);
@@ -51,8 +53,8 @@ TEST(RunBattle, AnInvalidCharacterLosesTheTurnButTheFoeStillActs)
     // Seed 0: the foe (hp 150) faces a hero at 5 hp without mp, so it attacks: choice draw 38,
     // attack draw 7719, power 60 + 9. The hero falls.
     GameSession game("x", 0);
-    Combatant hero{"Ab", 5, 0, 30};
-    Combatant foe{"石魔", 150, 0, 60};
+    Combatant hero{"Ab"s, 5, 0, 30};
+    Combatant foe{"石魔"s, 150, 0, 60};
     EXPECT_EQ(runBattle(hero, foe, game.random, game.console), BattleResult::HeroDied);
     EXPECT_TRUE(endsWith(
         game.takeOutput(),
@@ -64,8 +66,8 @@ TEST(RunBattle, EachByteOfAChineseCharacterIsALostTurn)
 {
     // 中 in GBK is two bytes, neither an action: two rounds pass before the input runs out.
     GameSession game("\xd6\xd0", 0);
-    Combatant hero{"Ab", 500, 0, 30};
-    Combatant foe{"石魔", 900, 0, 0};
+    Combatant hero{"Ab"s, 500, 0, 30};
+    Combatant foe{"石魔"s, 900, 0, 0};
     EXPECT_EQ(runBattle(hero, foe, game.random, game.console), BattleResult::InputEnded);
     const std::string output = game.takeOutput();
     EXPECT_EQ(countOf(output, "选择："), 3);
@@ -76,15 +78,15 @@ TEST(RunBattle, EachByteOfAChineseCharacterIsALostTurn)
 TEST(RunBattle, AGuardLeftAtTheEndOfABattleMeetsTheFirstHitOfTheNext)
 {
     GameSession game("4 7", 0);
-    Combatant hero{"Ab", 5, 10, 40};
-    Combatant beaten{"石魔", -1, 0, 0};
+    Combatant hero{"Ab"s, 5, 10, 40};
+    Combatant beaten{"石魔"s, -1, 0, 0};
     ASSERT_EQ(runBattle(hero, beaten, game.random, game.console), BattleResult::HeroWon);
     EXPECT_EQ(hero.guard, 75);  // the shield: 40 + 10/2 + (100 - 40)/2
     EXPECT_EQ(hero.mp, 4);
 
     // A healthy foe facing a hero under 10 hp with 4 mp attacks; its choice spends draw 38 (stage
     // B), the attack draws 7719, so its power is 20 + 9 and the guard absorbs all but the minimum.
-    Combatant next{"狼人", 150, 0, 20};
+    Combatant next{"狼人"s, 150, 0, 20};
     game.takeOutput();
     EXPECT_EQ(runBattle(hero, next, game.random, game.console), BattleResult::InputEnded);
     EXPECT_NE(game.takeOutput().find("(((((29狼人举起了剑，向Ab挥舞了过去攻击力是：29\n击中了！给Ab造成了1点伤害\n"),

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
+using namespace std::string_literals;
+
 TEST(CreateHero, ANoAsksForTheNameAgainAndTheNewNameStands)
 {
     GameSession game("Ab\nn\nCd\nY\ny\n");
     const auto hero = createHero(game.console, game.random);
     ASSERT_TRUE(hero);
-    EXPECT_EQ(hero->name, "Cd");
+    EXPECT_EQ(hero->name, FighterName("Cd"s));
     EXPECT_EQ(game.takeOutput(), "请输入你的名字：你的名字是：Ab确定吗？(Y/N):"
                                  "请输入你的名字：你的名字是：Cd确定吗？(Y/N):"
                                  "你的HP：138\n你的MP：19\n你的DPS：38\n满意你的属性么？还有9次机会(Y/N):");
@@ -43,7 +48,7 @@ TEST(CreateHero, TheSecondWordOfANameLineAnswersTheQuestions)
     GameSession game("Ab Yes\ny\n");
     const auto hero = createHero(game.console, game.random);
     ASSERT_TRUE(hero);
-    EXPECT_EQ(hero->name, "Ab");
+    EXPECT_EQ(hero->name, FighterName("Ab"s));  // a player's name stays bytes
     const std::string output = game.takeOutput();
     EXPECT_EQ(countOf(output, "请输入你的名字："), 1);
     EXPECT_EQ(countOf(output, "次机会(Y/N):"), 3);
@@ -69,18 +74,19 @@ TEST(CreateEnemy, SeedZerosFirstPoolAfterTheHerosFirstRoll)
     game.takeOutput();
 
     struct Expected {
-        const char* name;
+        GameText name;
         int hp, mp, dps;
     };
     const Expected pool[] = {{"鬼火", 135, 97, 45}, {"赤眼蝠", 120, 12, 13}, {"石头怪", 122, 81, 57}};
     for (const Expected& expected : pool) {
         const Combatant enemy = createEnemy(game.console, game.random);
-        EXPECT_EQ(enemy.name, expected.name);
-        EXPECT_EQ(enemy.hp, expected.hp) << expected.name;
-        EXPECT_EQ(enemy.mp, expected.mp) << expected.name;
-        EXPECT_EQ(enemy.dps, expected.dps) << expected.name;
+        const std::string name(expected.name.utf8());
+        EXPECT_EQ(enemy.name, FighterName(expected.name));
+        EXPECT_EQ(enemy.hp, expected.hp) << name;
+        EXPECT_EQ(enemy.mp, expected.mp) << name;
+        EXPECT_EQ(enemy.dps, expected.dps) << name;
         EXPECT_EQ(enemy.guard, 0);
-        EXPECT_EQ(game.takeOutput(), std::string("正在生敌人--->") + expected.name + "\n");
+        EXPECT_EQ(game.takeOutput(), "正在生敌人--->" + name + "\n");
     }
 }
 
@@ -104,7 +110,7 @@ TEST(CreateEnemy, ValuesStayInTheirRanges)
     for (int i = 0; i < 2000; ++i) {
         const Combatant enemy = createEnemy(game.console, game.random);
         ASSERT_TRUE(within(enemy, {100, 169, 99, 0, 79})) << enemy.hp << " " << enemy.mp << " " << enemy.dps;
-        const Combatant boss = createDemonKing(game.console, game.random);
+        const Combatant boss = createDemonKing(game.random);
         ASSERT_TRUE(within(boss, {800, 999, 199, 80, 114})) << boss.hp << " " << boss.mp << " " << boss.dps;
     }
 }
@@ -112,25 +118,26 @@ TEST(CreateEnemy, ValuesStayInTheirRanges)
 TEST(CreateDemonKing, DrawsNameThenStatsAndWritesNothing)
 {
     GameSession game("", 0);
-    const Combatant boss = createDemonKing(game.console, game.random);
+    const Combatant boss = createDemonKing(game.random);
     // Draws 38, 7719, 21238, 2437 after seed 0.
-    EXPECT_EQ(boss.name, kEnemyNames[38 % 20]);
+    EXPECT_EQ(boss.name, FighterName(kEnemyNames[38 % 20]));  // a game text, converted where written
     EXPECT_EQ(boss.hp, 7719 % 200 + 800);
     EXPECT_EQ(boss.mp, 21238 % 200);
     EXPECT_EQ(boss.dps, 2437 % 35 + 80);
     EXPECT_EQ(game.takeOutput(), "");
 }
 
-TEST(CreateEnemy, EnemyNamesFollowTheConsoleEncodingLikeAllTheGamesTexts)
+TEST(CreateEnemy, TheNameStaysAGameTextAndIsWrittenInTheConsolesEncoding)
 {
-    GameSession game("", 0);
-    game.console.encoding = TextEncoding::Gbk;
-    // Seed 0's first draw, 38, names row 18: 血牙豹, in GBK D1AA D1C0 B1AA.
-    const Combatant enemy = createEnemy(game.console, game.random);
-    EXPECT_EQ(enemy.name, "\xD1\xAA\xD1\xC0\xB1\xAA");
-    EXPECT_EQ(game.takeOutput(), "\xD5\xFD\xD4\xDA\xC9\xFA\xB5\xD0\xC8\xCB--->\xD1\xAA\xD1\xC0\xB1\xAA\n");
-
-    GameSession boss("", 0);
-    boss.console.encoding = TextEncoding::Gbk;
-    EXPECT_EQ(createDemonKing(boss.console, boss.random).name, "\xD1\xAA\xD1\xC0\xB1\xAA");
+    // Seed 0's first draw, 38, names row 18: 血牙豹.
+    const std::pair<TextEncoding, std::string> rows[] = {
+        {TextEncoding::Utf8, "正在生敌人--->血牙豹\n"},
+        {TextEncoding::Gbk, "\xD5\xFD\xD4\xDA\xC9\xFA\xB5\xD0\xC8\xCB--->\xD1\xAA\xD1\xC0\xB1\xAA\n"},
+    };
+    for (const auto& [encoding, announcement] : rows) {
+        GameSession game("", 0);
+        game.console.encoding = encoding;
+        EXPECT_EQ(createEnemy(game.console, game.random).name, FighterName(GameText("血牙豹")));
+        EXPECT_EQ(game.takeOutput(), announcement);
+    }
 }

@@ -9,25 +9,50 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <variant>
 
-TEST(ConsoleOutput, PartsAreWrittenPlainlyAndLinesEndWithALineFeed)
-{
-    GameSession game;
-    const std::string name = "A\xff\x01z";  // a name is bytes, whatever they are
-    writeLine(game.console, "攻击力是：", -35, name, 0, INT_MIN);
-    write(game.console, "选择：");
-    EXPECT_EQ(game.takeOutput(), "攻击力是：-35A\xff\x01z0-2147483648\n选择：");
-}
+namespace {
 
-TEST(ConsoleOutput, LiteralsFollowTheConsoleEncodingButNamesNeverChange)
+template <typename Part>
+concept Writable = requires(Console& console, const Part& part)
 {
-    GameSession game;
-    game.console.encoding = TextEncoding::Gbk;
-    const std::string utf8Name = "勇者";
-    writeLine(game.console, "你的名字是：", utf8Name, "·");
-    // 你的名字是： in GBK, the name untouched, then the middle dot A1A4.
-    EXPECT_EQ(game.takeOutput(), "\xC4\xE3\xB5\xC4\xC3\xFB\xD7\xD6\xCA\xC7\xA3\xBA" + utf8Name + "\xA1\xA4\n");
+    writePart(console, part);
+};
+
+using TextOrBytes = std::variant<std::string, GameText>;
+
+}  // namespace
+
+// Only the game's own texts, bytes and numbers are parts: a char would print as a number and a
+// pointer could be either kind of text.
+static_assert(Writable<GameText> && Writable<char[4]> && Writable<std::string> && Writable<int> &&
+              Writable<TextOrBytes>);
+static_assert(!Writable<char> && !Writable<const char*> && !Writable<std::string_view> && !Writable<bool> &&
+              !Writable<long> && !Writable<double>);
+
+TEST(ConsoleOutput, GameTextsFollowTheEncodingAndEverythingElseIsWrittenAsItIs)
+{
+    const std::string name = "勇者\xff\x01";  // a player's name is bytes, whatever they are
+    struct Row {
+        TextEncoding encoding;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {TextEncoding::Utf8, "你的名字是：" + name + "·-35\n选择：0-2147483648魔王魔王\n"},
+        // The same texts in GBK; the name, and the same text held as bytes, untouched.
+        {TextEncoding::Gbk, "\xC4\xE3\xB5\xC4\xC3\xFB\xD7\xD6\xCA\xC7\xA3\xBA" + name + "\xA1\xA4-35\n" +
+                                "\xD1\xA1\xD4\xF1\xA3\xBA" + "0-2147483648" + "\xC4\xA7\xCD\xF5" + "魔王\n"},
+    };
+    for (const Row& row : rows) {
+        GameSession game;
+        game.console.encoding = row.encoding;
+        writeLine(game.console, "你的名字是：", name, GameText("·"), -35);
+        write(game.console, "选择：", 0, INT_MIN);
+        writeLine(game.console, TextOrBytes(GameText("魔王")), TextOrBytes(std::string("魔王")));
+        EXPECT_EQ(game.takeOutput(), row.expected) << "GBK: " << (row.encoding == TextEncoding::Gbk);
+    }
 }
 
 TEST(ConsoleInput, ReadsSkipWhiteSpaceAndLeaveTheRestOfTheLine)

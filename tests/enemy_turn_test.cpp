@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 #include <vector>
 
 namespace {
@@ -43,8 +45,8 @@ const Situation kSituations[] = {
 TEST(ChooseEnemyAction, EachSituationDrawsAsItsRowSays)
 {
     for (const Situation& row : kSituations) {
-        const Combatant hero{"Ab", row.heroHp, row.heroMp, 30};
-        const Combatant enemy{"石魔", row.enemyHp, -50, 30};  // the enemy's own mp plays no part
+        const Combatant hero{"Ab"s, row.heroHp, row.heroMp, 30};
+        const Combatant enemy{"石魔"s, row.enemyHp, -50, 30};  // the enemy's own mp plays no part
         for (std::uint32_t seed = 0; seed < 300; ++seed) {
             GameRandom random;
             random.seed(seed);
@@ -69,8 +71,8 @@ TEST(EnemyTurn, TheChosenActionIsPerformedOnTheHero)
     GameSession game("", 0);
     // Hero at 5 hp with no mp facing a healthy enemy: always a physical attack, one draw for the
     // choice, then the attack's draw 7719: d%10 = 9.
-    Combatant hero{"Ab", 5, 0, 30};
-    Combatant enemy{"石魔", 150, 0, 20};
+    Combatant hero{"Ab"s, 5, 0, 30};
+    Combatant enemy{"石魔"s, 150, 0, 20};
     enemyTurn(hero, enemy, game.random, game.console);
     EXPECT_EQ(game.takeOutput(),
               "(((((29石魔举起了剑，向Ab挥舞了过去攻击力是：29\n击中了！给Ab造成了29点伤害\n按任意键继续...\n");

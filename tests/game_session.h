@@ -28,6 +28,9 @@ struct GameSession {
     GameRandom random;
 };
 
+// How a game text shows in a failed check.
+inline void PrintTo(GameText text, std::ostream* out) { *out << text.utf8(); }
+
 // How many times `needle` occurs in `text`.
 int countOf(const std::string& text, const std::string& needle);
 
