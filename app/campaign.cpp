@@ -5,6 +5,7 @@
 #include "combat/battle.h"
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -43,18 +44,38 @@ BattleResult fightEncounters(Combatant& hero, EnemyPool& pool, GameRandom& rando
     return BattleResult::HeroWon;
 }
 
-BattleResult fightDemonKing(Combatant& hero, GameRandom& random, Console& console, Combatant& boss)
+// The demon king's entrance, then the last battle.
+BattleResult fightDemonKing(Combatant& hero, Combatant& boss, GameRandom& random, Console& console)
 {
-    boss = createDemonKing(random);
     writeLine(console, "经过千辛万苦的厮杀，", hero.name, "终于走到了大魔王", boss.name, "的面前");
     waitForKey(console);
     return runBattle(hero, boss, random, console);
 }
 
-CampaignEnd endOf(BattleResult result, const Combatant& hero, Console& console)
+// The victory story, with its two pauses.
+void showVictory(const Combatant& hero, const Combatant& boss, Console& console)
+{
+    endLine(console);
+    writeLine(console, hero.name, "用剑砍下了魔王", boss.name, "的头颅。\n晃悠晃悠地回QZ村去了");
+    waitForKey(console);
+    write(console, "从此，QZ村人民和谐快乐地生活着。", "\n\n\n");  // the pause's own line flushes it
+    waitForKey(console);
+    writeLine(console, repeated(' ', 21), "**  E N D  **");
+}
+
+// A pause, then the defeat story.
+void showDefeat(const Combatant& hero, Console& console)
+{
+    waitForKey(console);
+    writeLine(console, hero.name, "倒下了.....\n从此以后的QZ村，被黑暗笼罩……");
+}
+
+// Ends a campaign lost to a battle: the defeat story when the hero fell, a line feed when the
+// answers ran out (so the shell's prompt starts on a line of its own).
+CampaignEnd endWithoutVictory(BattleResult result, const Combatant& hero, Console& console)
 {
     if (result == BattleResult::InputEnded) {
-        endLine(console);  // leave the shell's prompt on a line of its own
+        endLine(console);
         return CampaignEnd::InputEnded;
     }
     showDefeat(hero, console);
@@ -78,29 +99,13 @@ CampaignEnd runCampaign(GameRandom& random, Console& console)
 
     const BattleResult encounters = fightEncounters(*hero, pool, random, console);
     if (encounters != BattleResult::HeroWon) {
-        return endOf(encounters, *hero, console);
+        return endWithoutVictory(encounters, *hero, console);
     }
-    Combatant boss;
-    const BattleResult final = fightDemonKing(*hero, random, console, boss);
+    Combatant boss = createDemonKing(random);
+    const BattleResult final = fightDemonKing(*hero, boss, random, console);
     if (final != BattleResult::HeroWon) {
-        return endOf(final, *hero, console);
+        return endWithoutVictory(final, *hero, console);
     }
     showVictory(*hero, boss, console);
     return CampaignEnd::Victory;
-}
-
-void showVictory(const Combatant& hero, const Combatant& boss, Console& console)
-{
-    endLine(console);
-    writeLine(console, hero.name, "用剑砍下了魔王", boss.name, "的头颅。\n晃悠晃悠地回QZ村去了");
-    waitForKey(console);
-    write(console, "从此，QZ村人民和谐快乐地生活着。", "\n\n\n");  // the pause's own line flushes it
-    waitForKey(console);
-    writeLine(console, repeated(' ', 21), "**  E N D  **");
-}
-
-void showDefeat(const Combatant& hero, Console& console)
-{
-    waitForKey(console);
-    writeLine(console, hero.name, "倒下了.....\n从此以后的QZ村，被黑暗笼罩……");
 }

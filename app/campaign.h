@@ -2,7 +2,6 @@
 // the demon king, and one of the two endings.
 #pragma once
 
-#include "combat/combatant.h"
 #include "console/console.h"
 #include "random/game_random.h"
 
@@ -15,9 +14,3 @@ enum class CampaignEnd {
 // Plays one campaign to its end. Hero, pool and boss live here for the whole game, so hp, mp and
 // guard carry over from battle to battle.
 CampaignEnd runCampaign(GameRandom& random, Console& console);
-
-// The victory story, with its two pauses.
-void showVictory(const Combatant& hero, const Combatant& boss, Console& console);
-
-// A pause, then the defeat story. The process ends after it with status 1.
-void showDefeat(const Combatant& hero, Console& console);

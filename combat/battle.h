@@ -7,9 +7,9 @@
 #include "random/game_random.h"
 
 enum class BattleResult {
-    HeroWon = 1,
-    HeroDied = -1,
-    InputEnded = 0,  // the player's answers ran out at the menu: the game stops there
+    HeroWon,
+    HeroDied,
+    InputEnded,  // the player's answers ran out at the menu: the game stops there
 };
 
 // Fights until one side is dead; the hero acts first in every round and a foe that comes in
