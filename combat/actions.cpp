@@ -12,7 +12,7 @@ constexpr int kMagicAttackCost = 5;
 constexpr int kMagicShieldCost = 6;
 constexpr int kHealCost = 4;
 
-int traced(std::int64_t value, GameText marker, Console& console)
+int traced(std::int64_t value, const GameText& marker, Console& console)
 {
     const int result = saturated(value);
     write(console, marker, result);

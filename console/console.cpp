@@ -6,7 +6,7 @@
 #include <istream>
 #include <ostream>
 
-void writePart(Console& console, GameText text)
+void writePart(Console& console, const GameText& text)
 {
     if (console.encoding == TextEncoding::Utf8) {
         console.out << text.utf8();

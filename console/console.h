@@ -27,7 +27,7 @@ struct Console {
 // - an int is written in plain decimal with an ASCII '-' when negative;
 // - a std::variant of these is written as the part it holds.
 // Anything else, a char or a pointer among them, does not compile.
-void writePart(Console& console, GameText text);
+void writePart(Console& console, const GameText& text);
 void writePart(Console& console, const std::string& bytes);
 void writePart(Console& console, int number);
 

@@ -56,9 +56,9 @@ TEST(ChooseEnemyAction, EachSituationDrawsAsItsRowSays)
                 draws.push_back(expected.next());
             }
             const std::string codes = row.codes;
-            const char wanted = row.decidingDraw < 0
-                                    ? codes[0]
-                                    : codes[static_cast<std::size_t>(draws[row.decidingDraw]) % codes.size()];
+            const auto deciding = static_cast<std::size_t>(row.decidingDraw);
+            const char wanted =
+                row.decidingDraw < 0 ? codes[0] : codes[static_cast<std::size_t>(draws[deciding]) % codes.size()];
 
             ASSERT_EQ(chooseEnemyAction(hero, enemy, random), wanted) << row.what << ", seed " << seed;
             ASSERT_EQ(random.next(), expected.next()) << row.what << ": wrong number of draws";

@@ -231,8 +231,8 @@ INSTANTIATE_TEST_SUITE_P(TerminalSettings, FatalSignalAtPause,
                          testing::Values(FatalSignalCase{"CtrlC", "\x03", SIGINT},
                                          FatalSignalCase{"Terminate", nullptr, SIGTERM},
                                          FatalSignalCase{"HangUp", nullptr, SIGHUP}),
-                         [](const testing::TestParamInfo<FatalSignalCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<FatalSignalCase>& testCase) {
+                             return std::string(testCase.param.name);
                          });
 
 TEST(TerminalSettings, OriginalWhileStoppedAndThePauseGoesOnAfterContinue)

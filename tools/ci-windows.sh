@@ -53,7 +53,7 @@ ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
 
 # The game must run on a bare Windows: nothing but system DLLs.
 dlls=$(x86_64-w64-mingw32-objdump -p "$build_dir/qzvillage.exe" | sed -n 's/^\tDLL Name: //p' | sort -u)
-echo "qzvillage.exe needs: $(echo $dlls)"
+echo "qzvillage.exe needs: $(tr '\n' ' ' <<<"$dlls")"
 if grep -viE '^(kernel32|msvcrt)\.dll$' <<<"$dlls"; then
   echo "qzvillage.exe needs a DLL that Windows does not have" >&2
   exit 1

@@ -1,9 +1,25 @@
 #!/usr/bin/env bash
-# Static checks of the game's code and the fuzzer: clang-tidy (.clang-tidy) and cppcheck, both
-# reading the compile commands of a clang configure in build/static; then the layout
-# (.clang-format) of every tracked source file. Any finding fails the script.
+# Static checks, the quickest first: the layout (.clang-format) of every tracked source file, the
+# scripts by shellcheck, the Python tests against ruff's default rules, then clang-tidy
+# (.clang-tidy) and cppcheck on the game's code and the fuzzer, both reading the compile commands
+# of a clang configure in build/static. Any finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+echo "== clang-format"
+tools/check-format.sh
+echo "clang-format: every file as laid out"
+
+echo "== shellcheck"
+git ls-files -z '*.sh' .ci/run | xargs -0 shellcheck
+echo "shellcheck: no findings"
+
+# ruff is not a Debian 12 package: pyflakes and pycodestyle check the same rules ruff checks by
+# default (F, E4, E7, E9); pre-commit runs ruff itself.
+echo "== python"
+git ls-files -z '*.py' | xargs -0 pyflakes3
+git ls-files -z '*.py' | xargs -0 pycodestyle --select=E4,E7,E9
+echo "python: no findings"
 
 cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER=clang++-14 \
   -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_FUZZER=ON >/dev/null
@@ -25,7 +41,3 @@ cppcheck --project=build/static/compile_commands.json -itests --std=c++20 --libr
   --enable=warning,style,performance,portability --suppress=useStlAlgorithm --inline-suppr \
   --error-exitcode=1 --quiet -j "$(nproc)"
 echo "cppcheck: no findings"
-
-echo "== clang-format"
-tools/check-format.sh
-echo "clang-format: every file as laid out"
