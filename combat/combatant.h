@@ -3,6 +3,7 @@
 #pragma once
 
 #include "console/console.h"
+#include "console/game_text.h"
 #include "random/game_random.h"
 
 #include <array>
