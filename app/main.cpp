@@ -10,6 +10,14 @@
 #include <iostream>
 #include <optional>
 
+namespace {
+
+// Output that could not be written: a full disk, a reader gone while SIGPIPE is ignored. The game
+// stops at its next read or pause, which then neither waits nor counts as the player's choice.
+constexpr int kExitOutputFailed = 2;
+
+}  // namespace
+
 int main()
 {
     const ConsoleSession session;
@@ -20,5 +28,10 @@ int main()
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(std::time(nullptr)));
-    return runTitleMenu(random, console);
+    const int status = runTitleMenu(random, console);
+    if (!console.out.flush()) {
+        std::cerr << "qzvillage: the game's output could not be written\n";
+        return kExitOutputFailed;
+    }
+    return status;
 }

@@ -42,6 +42,7 @@ template <typename Value>
 std::optional<Value> readValue(Console& console)
 {
     Value value{};
+    console.out.flush();  // the prompt: a read would flush it too, but then wait even if it failed
     if (!console.out || !(console.in >> value)) {
         return std::nullopt;
     }
@@ -59,6 +60,9 @@ std::optional<std::string> readWord(Console& console) { return readValue<std::st
 void waitForKey(Console& console)
 {
     writeLine(console, "按任意键继续...");
+    if (!console.out) {
+        return;  // nobody sees the prompt, so nobody would press the key
+    }
     if (console.heldKey) {
         console.heldKey.reset();
         return;

@@ -77,5 +77,6 @@ std::optional<char> readChar(Console& console);
 std::optional<std::string> readWord(Console& console);
 
 // Writes the pause prompt on its own line and waits for one key straight from the console,
-// without echo and without touching the buffered input. Does not wait when there is no console.
+// without echo and without touching the buffered input. Does not wait when there is no console,
+// or when the output cannot be written (nobody sees the prompt).
 void waitForKey(Console& console);

@@ -12,8 +12,9 @@
 namespace {
 
 // A stream buffer over one standard handle: reads refill it with ReadFile, and a flush or a full
-// buffer empties it with WriteFile. A handle that is missing or closed reads as the end of the
-// input and fails every write.
+// buffer empties it with WriteFile. A missing handle reads as the end of the input and takes every
+// write, as a closed stream opened on /dev/null does on POSIX; a write that fails (a full disk, a
+// pipe whose reader has gone) fails the stream, and the game ends with status 2.
 class HandleBuffer : public std::streambuf {
 public:
     explicit HandleBuffer(DWORD standardHandle) : standardHandle_(standardHandle)
@@ -46,12 +47,17 @@ protected:
 
     int sync() override
     {
+        const HANDLE handle = GetStdHandle(standardHandle_);
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+            setp(buffer_, buffer_ + sizeof buffer_);
+            return 0;
+        }
         const char* next = pbase();
         bool written = true;
         while (written && next < pptr()) {
             DWORD count = 0;
             const auto size = static_cast<DWORD>(pptr() - next);
-            written = WriteFile(GetStdHandle(standardHandle_), next, size, &count, nullptr) != 0 && count > 0;
+            written = WriteFile(handle, next, size, &count, nullptr) != 0 && count > 0;
             next += count;
         }
         setp(buffer_, buffer_ + sizeof buffer_);  // what could not be written is dropped

@@ -1,15 +1,11 @@
-// Escape sequences of xterm, the Linux console and their kin, Windows console key events, and the
-// length of typed characters.
+// Escape sequences of xterm, rxvt, the Linux console and their kin, and Windows console key events.
 #include "console/key_decoding.h"
 
-#include <array>
 #include <charconv>
 #include <optional>
 
 namespace {
 
-constexpr char kEscape = '\x1b';
-constexpr std::size_t kLongestSequence = 16;  // anything longer is noise; stop reading it
 constexpr unsigned char kGrayKey = 0xE0;      // first code of the cursor and editing keys
 constexpr unsigned char kFunctionKey = 0x00;  // first code of F1..F10
 
@@ -85,66 +81,34 @@ std::optional<KeyCodes> virtualKey(unsigned short code)
     return std::nullopt;
 }
 
-std::optional<KeyCodes> decode(std::string_view bytes)
+std::optional<KeyCodes> decode(char introducer, std::string_view parameters, char final)
 {
-    if (bytes.size() < 3) {
-        return std::nullopt;
-    }
-    const char introducer = bytes[1];
-    const char final = bytes.back();
     if (introducer == 'O') {
         return letterKey(final);
     }
-    if (introducer != '[') {
-        return std::nullopt;
-    }
-    if (bytes.size() == 4 && bytes[2] == '[' && final >= 'A' && final <= 'E') {  // Linux console F1..F5
+    if (parameters == "[") {  // the Linux console's F1..F5: ESC [ [ A..E
+        if (final < 'A' || final > 'E') {
+            return std::nullopt;
+        }
         return KeyCodes{kFunctionKey, static_cast<unsigned char>(0x3B + final - 'A')};
     }
     if (final != '~') {
-        return letterKey(final);  // modifiers such as ESC [ 1 ; 5 A do not change the key
+        return letterKey(final);
     }
     int number = 0;
-    std::from_chars(bytes.data() + 2, bytes.data() + bytes.size(), number);
+    std::from_chars(parameters.data(), parameters.data() + parameters.size(), number);
     return numberedKey(number);
 }
 
 }  // namespace
 
-bool isWholeEscapeSequence(std::string_view bytes)
+KeyPress sequenceKey(char introducer, std::string_view parameters, char final)
 {
-    if (bytes.size() < 2) {
-        return false;
+    const std::optional<KeyCodes> codes = decode(introducer, parameters, final);
+    if (!codes) {
+        return kUnnamedSpecialKey;
     }
-    if (bytes.size() >= kLongestSequence) {
-        return true;
-    }
-    const char introducer = bytes[1];
-    if (introducer == 'O') {
-        return bytes.size() == 3;
-    }
-    if (introducer != '[') {
-        return true;  // Alt held with a key: ESC and that key's byte
-    }
-    if (bytes.size() == 2) {
-        return false;
-    }
-    if (bytes.size() == 3 && bytes[2] == '[') {
-        return false;  // the Linux console's ESC [ [ A for F1 has one more byte
-    }
-    const auto final = static_cast<unsigned char>(bytes.back());
-    return final >= 0x40 && final <= 0x7E;
-}
-
-KeyPress keyFromEscapeSequence(std::string_view bytes)
-{
-    if (bytes.size() >= 3 && (bytes[1] == '[' || bytes[1] == 'O')) {
-        // An unknown sequence is still a special key: a key without a character of its own.
-        const KeyCodes codes = decode(bytes).value_or(KeyCodes{kGrayKey, 0});
-        return KeyPress{2, {codes.first, codes.second}};
-    }
-    const auto code = static_cast<unsigned char>(bytes.size() >= 2 ? bytes[1] : kEscape);
-    return KeyPress{1, {code, 0}};
+    return KeyPress{2, {codes->first, codes->second}};
 }
 
 std::optional<KeyPress> keyFromConsoleEvent(bool keyDown, unsigned short virtualKeyCode, unsigned char character)
@@ -160,24 +124,4 @@ std::optional<KeyPress> keyFromConsoleEvent(bool keyDown, unsigned short virtual
         return std::nullopt;  // a modifier or lock key alone, or another key without a code
     }
     return KeyPress{2, {codes->first, codes->second}};
-}
-
-int characterLength(unsigned char lead, TextEncoding encoding)
-{
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (encoding == TextEncoding::Gbk) {
-        return lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return 2;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return 4;
-    }
-    return 1;
 }

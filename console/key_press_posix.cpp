@@ -1,60 +1,82 @@
 // The pause's keystroke on POSIX: one key read from the controlling terminal (/dev/tty) in
 // non-canonical mode without echo, never through standard input, so typed-ahead answers stay
 // where they are. Raw mode lasts one key press; the terminal gets its own settings back on every
-// way out, a fatal signal or Ctrl-Z included.
-#include "console/key_decoding.h"
+// way out: the end of the read, Ctrl-Z, and every signal whose default action ends the process.
 #include "console/key_press.h"
+#include "console/terminal_keys.h"
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
-#include <string>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// Bytes of one key arrive together; a gap this long means the key is complete.
-constexpr int kRestOfKeyMilliseconds = 50;
-
 // Shared with the signal handlers, so plain globals: set before they are installed.
 int gTerminal = -1;
 termios gOriginal{};
 termios gRaw{};
+struct sigaction gPrevious[NSIG] {};
+bool gHandled[NSIG]{};
 
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// A byte read after the end of one key begins the next.
+TerminalKeys gKeys;
 
-void setHandler(int signal, void (*handler)(int), struct sigaction* previous)
+bool endsTheProcess(int signal)
+{
+    switch (signal) {
+    case SIGKILL:
+    case SIGSTOP: return false;  // nobody can catch these
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU: return false;  // they stop it
+    case SIGCONT:
+    case SIGCHLD:
+    case SIGURG:
+    case SIGWINCH: return false;  // ignored unless handled
+    default: return true;
+    }
+}
+
+void setHandler(int signal, void (*handler)(int))
 {
     struct sigaction action {};
     action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, previous);
+    sigfillset(&action.sa_mask);  // a handler runs whole: no other one can undo what it did
+    sigaction(signal, &action, nullptr);
+}
+
+// Lets `signal` through and sends it: with every other signal still blocked, its action (ending
+// or stopping the process) is all that happens.
+void raiseAlone(int signal)
+{
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
 }
 
 extern "C" void onFatalSignal(int signal)
 {
     tcsetattr(gTerminal, TCSANOW, &gOriginal);
-    setHandler(signal, SIG_DFL, nullptr);
-    raise(signal);  // blocked until this handler returns, then it ends the process as it would have
+    sigaction(signal, &gPrevious[signal], nullptr);
+    raiseAlone(signal);  // ends the process as it would have
 }
 
 extern "C" void onStop(int)
 {
     const int savedErrno = errno;
     tcsetattr(gTerminal, TCSANOW, &gOriginal);
-    setHandler(SIGTSTP, SIG_DFL, nullptr);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    raise(SIGTSTP);  // the process stops here; SIGCONT resumes it
-    // Raw again for the rest of the key read. SIGCONT has done that already after a real stop, but
-    // a process group that no shell could resume is never stopped: the kernel drops the signal.
+    sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
+    raiseAlone(SIGTSTP);  // the process stops here; SIGCONT resumes it
+    // Raw again for the rest of the key read. SIGCONT's handler does that too after a real stop,
+    // but a process group that no shell could resume is never stopped: the kernel drops the signal.
     tcsetattr(gTerminal, TCSANOW, &gRaw);
-    setHandler(SIGTSTP, onStop, nullptr);
+    setHandler(SIGTSTP, onStop);
     errno = savedErrno;
 }
 
@@ -65,6 +87,65 @@ extern "C" void onContinue(int)
     errno = savedErrno;
 }
 
+void (*handlerFor(int signal))(int)
+{
+    if (signal == SIGTSTP) {
+        return onStop;
+    }
+    if (signal == SIGCONT) {
+        return onContinue;
+    }
+    return endsTheProcess(signal) ? onFatalSignal : nullptr;
+}
+
+// Every signal blocked for the life of the object, so that no handler runs halfway through
+// setting raw mode up or taking it down.
+class BlockedSignals {
+public:
+    BlockedSignals()
+    {
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &previous_);
+    }
+    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
+void installHandlers()
+{
+    for (int signal = 1; signal < NSIG; ++signal) {
+        void (*handler)(int) = handlerFor(signal);
+        gHandled[signal] = handler != nullptr && sigaction(signal, nullptr, &gPrevious[signal]) == 0 &&
+                           // What the parent chose to ignore stays ignored. SIGCONT's handler only
+                           // takes raw mode again, so it goes in even then.
+                           (gPrevious[signal].sa_handler != SIG_IGN || signal == SIGCONT);
+        if (gHandled[signal]) {
+            setHandler(signal, handler);
+        }
+    }
+}
+
+void restoreHandlers()
+{
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (gHandled[signal]) {
+            sigaction(signal, &gPrevious[signal], nullptr);
+        }
+    }
+}
+
+bool terminalIsRaw(int terminal)
+{
+    termios now{};
+    return tcgetattr(terminal, &now) == 0 && (now.c_lflag & (ICANON | ECHO | IEXTEN)) == 0 &&
+           (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 && now.c_cc[VTIME] == 0;
+}
+
 // Raw mode for one key press: set up by the constructor, undone by the destructor.
 class RawMode {
 public:
@@ -72,43 +153,38 @@ public:
     {
         gTerminal = terminal;
         gRaw = gOriginal;
-        gRaw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);  // ISIG stays: Ctrl-C still interrupts
-        gRaw.c_iflag &= ~static_cast<tcflag_t>(IXON);  // Ctrl-S and Ctrl-Q are keys here, not flow control
+        // ISIG stays: Ctrl-C still interrupts, Ctrl-Z still stops. Without IEXTEN Ctrl-V and Ctrl-O
+        // are keys, and without IXON so are Ctrl-S and Ctrl-Q, not flow control.
+        gRaw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+        gRaw.c_iflag &= ~static_cast<tcflag_t>(IXON);
         gRaw.c_cc[VMIN] = 1;
         gRaw.c_cc[VTIME] = 0;
-        for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-            setHandler(kFatalSignals[i], onFatalSignal, &previousFatal_[i]);
-            if (previousFatal_[i].sa_handler == SIG_IGN) {  // keep what the parent chose to ignore
-                sigaction(kFatalSignals[i], &previousFatal_[i], nullptr);
-            }
-        }
-        setHandler(SIGTSTP, onStop, &previousStop_);
-        setHandler(SIGCONT, onContinue, &previousContinue_);
-        tcsetattr(terminal, TCSANOW, &gRaw);
+        const BlockedSignals blocked;
+        installHandlers();
+        // tcsetattr succeeds when any one change took; only the whole of raw mode will do.
+        raw_ = tcsetattr(terminal, TCSANOW, &gRaw) == 0 && terminalIsRaw(terminal);
     }
 
     ~RawMode()
     {
+        const BlockedSignals blocked;
         // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive.
         tcsetattr(gTerminal, TCSANOW, &gOriginal);
-        for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
-            sigaction(kFatalSignals[i], &previousFatal_[i], nullptr);
-        }
-        sigaction(SIGTSTP, &previousStop_, nullptr);
-        sigaction(SIGCONT, &previousContinue_, nullptr);
+        restoreHandlers();
     }
 
     RawMode(const RawMode&) = delete;
     RawMode& operator=(const RawMode&) = delete;
 
+    // False when the terminal would not take raw mode: a read now would wait for a whole line, echoed.
+    bool taken() const { return raw_; }
+
 private:
-    struct sigaction previousFatal_[std::size(kFatalSignals)]{};
-    struct sigaction previousStop_ {};
-    struct sigaction previousContinue_ {};
+    bool raw_ = false;
 };
 
 // One byte, waiting at most `timeoutMs` (-1: for ever). Empty when none came or the read failed.
-std::optional<char> readByte(int terminal, int timeoutMs)
+std::optional<unsigned char> readByte(int terminal, int timeoutMs)
 {
     for (;;) {
         pollfd ready{terminal, POLLIN, 0};
@@ -119,7 +195,7 @@ std::optional<char> readByte(int terminal, int timeoutMs)
         if (polled <= 0) {
             return std::nullopt;
         }
-        char byte = 0;
+        unsigned char byte = 0;
         const ssize_t got = read(terminal, &byte, 1);
         if (got == 1) {
             return byte;
@@ -129,33 +205,6 @@ std::optional<char> readByte(int terminal, int timeoutMs)
         }
         return std::nullopt;
     }
-}
-
-KeyPress readOneKey(int terminal, TextEncoding encoding)
-{
-    const std::optional<char> first = readByte(terminal, -1);
-    if (!first) {
-        return KeyPress{};
-    }
-    std::string bytes(1, *first);
-    if (*first == '\x1b') {
-        while (!isWholeEscapeSequence(bytes)) {
-            const std::optional<char> next = readByte(terminal, kRestOfKeyMilliseconds);
-            if (!next) {
-                break;
-            }
-            bytes += *next;
-        }
-        return keyFromEscapeSequence(bytes);
-    }
-    // The other bytes of a typed Chinese character belong to this key too, not to later reads.
-    const int length = characterLength(static_cast<unsigned char>(*first), encoding);
-    for (int i = 1; i < length; ++i) {
-        if (!readByte(terminal, kRestOfKeyMilliseconds)) {
-            break;
-        }
-    }
-    return KeyPress{1, {static_cast<unsigned char>(*first), 0}};
 }
 
 }  // namespace
@@ -169,7 +218,10 @@ KeyPress readKeyPress(TextEncoding encoding)
     KeyPress key;
     if (tcgetattr(terminal, &gOriginal) == 0) {
         const RawMode raw(terminal);
-        key = readOneKey(terminal, encoding);
+        if (raw.taken()) {
+            key = readTerminalKey(
+                gKeys, [terminal](int timeoutMs) { return readByte(terminal, timeoutMs); }, encoding);
+        }
     }
     close(terminal);
     return key;

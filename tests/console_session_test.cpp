@@ -23,8 +23,8 @@ bool isDevNull(int fd)
 }
 
 // Closes `closed` in a child, starts a session there and checks the three numbers. The child's
-// exit status: 0 when all is well, 10 + n when stream n is not /dev/null, 20 when a file opened
-// afterwards took one of the three numbers.
+// exit status: 0 when all is well, 10 + n when stream n is not /dev/null, 30 + n when it is not
+// open for both reading and writing, 20 when a file opened afterwards took one of the three numbers.
 int sessionInChild(std::initializer_list<int> closed)
 {
     const pid_t child = fork();
@@ -36,6 +36,9 @@ int sessionInChild(std::initializer_list<int> closed)
         for (const int fd : closed) {
             if (!isDevNull(fd)) {
                 _exit(10 + fd);
+            }
+            if ((fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDWR) {
+                _exit(30 + fd);  // the game would fail to write to it, or to read from it
             }
         }
         if (open("/dev/null", O_RDONLY) <= STDERR_FILENO) {

@@ -1,6 +1,5 @@
 // The console's rules: how parts are written, the three reads, and the pause's held-back code.
 #include "console/console.h"
-#include "console/key_decoding.h"
 #include "tests/game_session.h"
 #include "tests/scripted_keys.h"
 
@@ -10,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <variant>
 
 namespace {
@@ -112,121 +110,6 @@ TEST(Pause, ASpecialKeysSecondCodeEndsTheNextPauseAtOnce)
     waitForKey(game.console);  // waits again
     EXPECT_EQ(keyboardReads(), 2);
     EXPECT_EQ(countOf(game.takeOutput(), "按任意键继续...\n"), 3);
-}
-
-TEST(KeyDecoding, EscapeSequencesAreWholeWhenTheirLastByteArrives)
-{
-    struct Row {
-        std::string bytes;
-        bool whole;
-    };
-    const Row rows[] = {
-        {"\x1b", false},     {"\x1b[", false},    {"\x1bO", false}, {"\x1b[[", false},
-        {"\x1b[1;5", false}, {"\x1b[A", true},    {"\x1bOP", true}, {"\x1b[[A", true},
-        {"\x1b[15~", true},  {"\x1b[1;5C", true}, {"\x1bx", true},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(isWholeEscapeSequence(row.bytes), row.whole) << "bytes: " << row.bytes.substr(1);
-    }
-}
-
-TEST(KeyDecoding, SpecialKeysGiveTwoCodesOtherKeysOne)
-{
-    struct Row {
-        std::string bytes;
-        int codeCount;
-        unsigned char first;
-        unsigned char second;
-    };
-    const Row rows[] = {
-        {"\x1b[A", 2, 0xE0, 0x48},     // up
-        {"\x1bOD", 2, 0xE0, 0x4B},     // left, application mode
-        {"\x1b[1;5B", 2, 0xE0, 0x50},  // Ctrl+down
-        {"\x1b[6~", 2, 0xE0, 0x51},    // page down
-        {"\x1bOP", 2, 0x00, 0x3B},     // F1
-        {"\x1b[[E", 2, 0x00, 0x3F},    // F5 on the Linux console
-        {"\x1b[21~", 2, 0x00, 0x44},   // F10
-        {"\x1b[24~", 2, 0xE0, 0x86},   // F12
-        {"\x1b[200~", 2, 0xE0, 0x00},  // unknown: still a key without a character
-        {"\x1b", 1, 0x1B, 0},          // Esc itself
-        {"\x1bx", 1, 'x', 0},          // Alt+x
-    };
-    for (const Row& row : rows) {
-        const KeyPress key = keyFromEscapeSequence(row.bytes);
-        EXPECT_EQ(key.codeCount, row.codeCount) << "bytes: " << row.bytes.substr(1);
-        EXPECT_EQ(key.codes[0], row.first) << "bytes: " << row.bytes.substr(1);
-        if (row.codeCount == 2) {
-            EXPECT_EQ(key.codes[1], row.second) << "bytes: " << row.bytes.substr(1);
-        }
-    }
-}
-
-TEST(KeyDecoding, WindowsConsoleSpecialKeysGiveTheCodesOfTheSameKeysOnATerminal)
-{
-    // Windows virtual-key codes, and what a terminal sends for the same key.
-    const std::pair<unsigned short, std::string> rows[] = {
-        {0x26, "\x1b[A"},   {0x28, "\x1b[B"},   {0x27, "\x1b[C"},   {0x25, "\x1b[D"},    // arrows
-        {0x24, "\x1b[H"},   {0x23, "\x1b[F"},   {0x2D, "\x1b[2~"},  {0x2E, "\x1b[3~"},   // home end ins del
-        {0x21, "\x1b[5~"},  {0x22, "\x1b[6~"},                                           // page up, down
-        {0x70, "\x1bOP"},   {0x71, "\x1bOQ"},   {0x72, "\x1bOR"},   {0x73, "\x1bOS"},    // F1..F4
-        {0x74, "\x1b[15~"}, {0x75, "\x1b[17~"}, {0x76, "\x1b[18~"}, {0x77, "\x1b[19~"},  // F5..F8
-        {0x78, "\x1b[20~"}, {0x79, "\x1b[21~"}, {0x7A, "\x1b[23~"}, {0x7B, "\x1b[24~"},  // F9..F12
-    };
-    for (const auto& [virtualKey, sequence] : rows) {
-        const std::optional<KeyPress> key = keyFromConsoleEvent(true, virtualKey, 0);
-        const KeyPress expected = keyFromEscapeSequence(sequence);
-        ASSERT_TRUE(key.has_value()) << "virtual key " << virtualKey;
-        EXPECT_EQ(key->codeCount, 2) << "virtual key " << virtualKey;
-        EXPECT_EQ(key->codes[0], expected.codes[0]) << "virtual key " << virtualKey;
-        EXPECT_EQ(key->codes[1], expected.codes[1]) << "virtual key " << virtualKey;
-    }
-    const std::optional<KeyPress> up = keyFromConsoleEvent(true, 0x26, 0);
-    ASSERT_TRUE(up.has_value());
-    EXPECT_EQ(up->codes[0], 0xE0);
-    EXPECT_EQ(up->codes[1], 0x48);
-}
-
-TEST(KeyDecoding, WindowsConsoleKeysWithACharacterGiveItAndOthersAreSkipped)
-{
-    struct Row {
-        bool keyDown;
-        unsigned short virtualKey;
-        unsigned char character;
-        int codeCount;  // 0: the event does not end the pause
-    };
-    const Row rows[] = {
-        {true, 0x41, 'a', 1},                       // A
-        {true, 0x0D, '\r', 1},                      // Enter
-        {true, 0x1B, 0x1B, 1},                      // Esc
-        {true, 0x43, 0x03, 1},                      // Ctrl-C: the read clears the mode, so it is a key like any other
-        {true, 0x68, '8', 1},                       // 8 on the keypad with Num Lock on
-        {true, 0xE5, 0xD6, 1},                      // a character from the input method: its first byte in GBK
-        {false, 0x41, 'a', 0},                      // releases
-        {false, 0x26, 0, 0},   {true, 0x10, 0, 0},  // Shift, Ctrl, Alt, Caps Lock, Num Lock, Windows alone
-        {true, 0x11, 0, 0},    {true, 0x12, 0, 0}, {true, 0x14, 0, 0}, {true, 0x90, 0, 0}, {true, 0x5B, 0, 0},
-    };
-    for (const Row& row : rows) {
-        const std::optional<KeyPress> key = keyFromConsoleEvent(row.keyDown, row.virtualKey, row.character);
-        const std::string what = "virtual key " + std::to_string(row.virtualKey) + (row.keyDown ? " down" : " up");
-        if (row.codeCount == 0) {
-            EXPECT_FALSE(key.has_value()) << what;
-            continue;
-        }
-        ASSERT_TRUE(key.has_value()) << what;
-        EXPECT_EQ(key->codeCount, 1) << what;
-        EXPECT_EQ(key->codes[0], row.character) << what;
-    }
-}
-
-TEST(KeyDecoding, TypedCharactersSpanAllTheirBytes)
-{
-    EXPECT_EQ(characterLength('a', TextEncoding::Utf8), 1);
-    EXPECT_EQ(characterLength(0xC3, TextEncoding::Utf8), 2);
-    EXPECT_EQ(characterLength(0xE4, TextEncoding::Utf8), 3);  // most Chinese characters
-    EXPECT_EQ(characterLength(0xF0, TextEncoding::Utf8), 4);
-    EXPECT_EQ(characterLength(0x80, TextEncoding::Utf8), 1);  // a stray continuation byte
-    EXPECT_EQ(characterLength(0xD6, TextEncoding::Gbk), 2);
-    EXPECT_EQ(characterLength('a', TextEncoding::Gbk), 1);
 }
 
 TEST(TextEncodingChoice, TheLocalesCharacterSetDecides)

@@ -19,11 +19,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// `answers`: the read end of the pipe to take as standard input, or -1 to keep the terminal.
-[[noreturn]] void execGame(int answers)
+// The ends of the pipes the game takes as standard input and output, -1 to keep the terminal.
+struct GamePipes {
+    int answers = -1;
+    int output = -1;
+};
+
+[[noreturn]] void execGame(const GameSetup& setup, GamePipes pipes)
 {
-    if (answers >= 0) {
-        dup2(answers, STDIN_FILENO);
+    if (pipes.answers >= 0) {
+        dup2(pipes.answers, STDIN_FILENO);
+    }
+    if (pipes.output >= 0) {
+        dup2(pipes.output, STDOUT_FILENO);
+    }
+    for (const int ignored : setup.ignoredSignals) {
+        signal(ignored, SIG_IGN);
     }
     setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
     setenv("QZ_PINNED_TIME", "0", 1);
@@ -33,7 +44,7 @@ using Clock = std::chrono::steady_clock;
 }
 
 // The small shell of Launch::AsJob. It reports the game's pid, then its wait status, on `reports`.
-[[noreturn]] void runAsJob(int reports, int answers)
+[[noreturn]] void runAsJob(int reports, const GameSetup& setup, GamePipes pipes)
 {
     const pid_t game = fork();
     if (game == 0) {
@@ -43,7 +54,7 @@ using Clock = std::chrono::steady_clock;
         setpgid(0, 0);
         tcsetpgrp(STDIN_FILENO, getpid());
         signal(SIGTTOU, SIG_DFL);
-        execGame(answers);
+        execGame(setup, pipes);
     }
     if (write(reports, &game, sizeof game) != sizeof game) {
         _exit(126);
@@ -107,7 +118,7 @@ PtySession::~PtySession()
         kill(leader, SIGKILL);
         waitpid(leader, nullptr, 0);
     }
-    for (const int fd : {reports, answers}) {
+    for (const int fd : {reports, answers, reader}) {
         if (fd >= 0) {
             close(fd);
         }
@@ -131,12 +142,14 @@ termios startingSettings()
     return settings;
 }
 
-bool spawnGame(PtySession& session, Launch launch, const termios& settings, Answers answers)
+bool spawnGame(PtySession& session, const GameSetup& setup, const termios& settings)
 {
     int reports[2] = {-1, -1};
     int input[2] = {-1, -1};
-    if ((launch == Launch::AsJob && pipe2(reports, O_CLOEXEC) != 0) ||
-        (answers == Answers::ThroughPipe && pipe2(input, O_CLOEXEC) != 0)) {
+    int output[2] = {-1, -1};
+    if ((setup.launch == Launch::AsJob && pipe2(reports, O_CLOEXEC) != 0) ||
+        (setup.answers == Answers::ThroughPipe && pipe2(input, O_CLOEXEC) != 0) ||
+        (setup.outputToPipe && pipe2(output, O_CLOEXEC) != 0)) {
         session.output = "no pipe";
         return false;
     }
@@ -148,22 +161,28 @@ bool spawnGame(PtySession& session, Launch launch, const termios& settings, Answ
         return false;
     }
     if (child == 0) {
-        if (input[1] >= 0) {
-            close(input[1]);  // or the game's input would never end while the shell lives
+        for (const int ours : {input[1], output[0]}) {
+            if (ours >= 0) {
+                close(ours);  // or the game's input would never end, nor its output fail, while the shell lives
+            }
         }
-        if (launch == Launch::AsJob) {
+        const GamePipes pipes{input[0], output[1]};
+        if (setup.launch == Launch::AsJob) {
             close(reports[0]);
-            runAsJob(reports[1], input[0]);
+            runAsJob(reports[1], setup, pipes);
         }
-        execGame(input[0]);
+        execGame(setup, pipes);
     }
     fcntl(session.master, F_SETFD, FD_CLOEXEC);
-    if (input[0] >= 0) {
-        close(input[0]);
-        session.answers = input[1];
+    for (const int theirs : {input[0], output[1]}) {
+        if (theirs >= 0) {
+            close(theirs);
+        }
     }
+    session.answers = input[1];
+    session.reader = output[0];
     session.leader = child;
-    if (launch == Launch::Alone) {
+    if (setup.launch == Launch::Alone) {
         session.game = child;
         return true;
     }
@@ -273,6 +292,17 @@ std::string settingsDifferences(const termios& expected, const termios& actual)
     compare("input speed", cfgetispeed(&expected), cfgetispeed(&actual));
     compare("output speed", cfgetospeed(&expected), cfgetospeed(&actual));
     return differences.str();
+}
+
+std::uint64_t caughtSignals(const PtySession& session)
+{
+    std::ifstream status("/proc/" + std::to_string(session.game) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            return std::stoull(line.substr(7), nullptr, 16);
+        }
+    }
+    return ~std::uint64_t{0};
 }
 
 bool isStopped(const PtySession& session)

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 #include <termios.h>
+#include <vector>
 
 // How long any wait for the game may take before the test gives up on it.
 inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
@@ -40,6 +42,7 @@ struct PtySession {
     pid_t leader = -1;     // the terminal's session leader, our child: the shell, or the game when Alone
     int reports = -1;      // the shell's reports (AsJob): the game's pid, then its wait status
     int answers = -1;      // the pipe to the game's standard input (Answers::ThroughPipe)
+    int reader = -1;       // the pipe from the game's standard output (GameSetup::outputToPipe)
     std::string output;    // everything read from the terminal so far
     std::size_t seen = 0;  // where the next waitForText starts looking
 };
@@ -48,9 +51,17 @@ struct PtySession {
 // pause's raw mode sets differently, so a restore that only flips flags back is caught.
 termios startingSettings();
 
+// How the game is started, beyond its terminal's settings.
+struct GameSetup {
+    Launch launch = Launch::AsJob;
+    Answers answers = Answers::OnTerminal;
+    bool outputToPipe = false;        // standard output to a pipe whose reader is `reader`
+    std::vector<int> ignoredSignals;  // ignored from the start, as a parent may leave them
+};
+
 // Starts the game with the clock pinned to 0 on a new terminal set to `settings`.
 // False (with the reason in `output`) when it could not be started.
-bool spawnGame(PtySession& session, Launch launch, const termios& settings, Answers answers = Answers::OnTerminal);
+bool spawnGame(PtySession& session, const GameSetup& setup, const termios& settings);
 
 // Reads until `text` shows up after `seen`, then moves `seen` past it. False after kPatience.
 bool waitForText(PtySession& session, std::string_view text);
@@ -74,6 +85,8 @@ void applySettings(PtySession& session, const termios& settings);
 // The differences between two settings, in words; empty when they are the same.
 std::string settingsDifferences(const termios& expected, const termios& actual);
 
+// The signals the game has handlers for right now, one bit each (bit 0 for signal 1).
+std::uint64_t caughtSignals(const PtySession& session);
 // Waits until the game is stopped (Ctrl-Z). False after kPatience.
 bool waitUntilStopped(const PtySession& session);
 // Whether the game is stopped right now.

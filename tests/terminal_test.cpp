@@ -12,6 +12,8 @@
 #include <csignal>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -24,9 +26,16 @@ constexpr auto kSilence = 300ms;
 
 // Starts the game, answers the title, the name and both questions, and stops at the pause after
 // the opening story, once that pause is reading its key.
-bool reachStoryPause(PtySession& session, Launch launch, const termios& settings = startingSettings())
+bool reachStoryPause(PtySession& session, const GameSetup& setup = {}, const termios& settings = startingSettings())
 {
-    if (!spawnGame(session, launch, settings) || !waitForText(session, kActionPrompt)) {
+    if (!spawnGame(session, setup, settings)) {
+        return false;
+    }
+    if (setup.answers == Answers::ThroughPipe) {
+        sendAnswers(session, "1\nAb\ny\ny\n");
+        return waitForRawMode(session);  // the game's output may be out of sight
+    }
+    if (!waitForText(session, kActionPrompt)) {
         return false;
     }
     sendBytes(session, "1\nAb\ny\ny\n");
@@ -90,7 +99,7 @@ bool killedBy(const std::optional<int>& status, int signal)
 TEST(TerminalPause, WaitsForOneKeyWithoutEchoOrEnter)
 {
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
     EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);
 
     sendBytes(session, "q");  // no Enter after it
@@ -103,7 +112,7 @@ TEST(TerminalPause, WaitsForOneKeyWithoutEchoOrEnter)
 TEST(TerminalPause, TypedAheadAnswerIsLeftForTheNextMenu)
 {
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
     ASSERT_TRUE(reachActionPrompt(session)) << session.output;
 
     sendBytes(session, "11\n");
@@ -121,7 +130,7 @@ TEST(TerminalPause, TypedAheadAnswerIsLeftForTheNextMenu)
 TEST(TerminalPause, KeysTypedAfterThePauseKeyAreLeftForTheMenu)
 {
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
     sendBytes(session, "k");
     ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
 
@@ -134,7 +143,9 @@ TEST(TerminalPause, KeysTypedAfterThePauseKeyAreLeftForTheMenu)
 TEST(TerminalPause, KeysComeFromTheTerminalNotFromPipedAnswers)
 {
     PtySession session;
-    ASSERT_TRUE(spawnGame(session, Launch::AsJob, startingSettings(), Answers::ThroughPipe)) << session.output;
+    GameSetup setup;
+    setup.answers = Answers::ThroughPipe;
+    ASSERT_TRUE(spawnGame(session, setup, startingSettings())) << session.output;
     sendAnswers(session, "1\nAb\ny\ny\n11\n");  // every answer up to the second action, at once
     ASSERT_TRUE(waitForText(session, "他的名字叫Ab")) << session.output;
     ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
@@ -151,7 +162,7 @@ TEST(TerminalPause, KeysComeFromTheTerminalNotFromPipedAnswers)
 TEST(TerminalPause, ArrowKeyEndsThisPauseAndTheNext)
 {
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
 
     sendBytes(session, "\x1b[A");
     ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
@@ -164,7 +175,7 @@ TEST(TerminalPause, ArrowKeyEndsThisPauseAndTheNext)
 TEST(TerminalPause, LoneEscAndMultiByteCharacterEndOnePauseEach)
 {
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
 
     sendBytes(session, "\x1b");  // and nothing after it: the silence says it was the Esc key
     ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
@@ -176,25 +187,34 @@ TEST(TerminalPause, LoneEscAndMultiByteCharacterEndOnePauseEach)
     EXPECT_TRUE(heroActsFirst(session)) << session.output;
 }
 
-TEST(TerminalPause, FlowControlKeysEndAPauseLikeAnyOther)
+TEST(TerminalPause, ControlKeysEndAPauseLikeAnyOther)
 {
-    PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob)) << session.output;
-
-    sendBytes(session, "\x13");  // Ctrl-S, which would otherwise freeze the terminal's output
-    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
-    ASSERT_TRUE(waitForText(session, kPause) && waitForRawMode(session)) << session.output;
-    sendBytes(session, "\x11");  // Ctrl-Q
-    EXPECT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+    // Ctrl-S and Ctrl-Q would otherwise stop and start the terminal's output; Ctrl-V would quote
+    // the next key and Ctrl-O discard output.
+    for (const char* key : {"\x13", "\x11", "\x16", "\x0f"}) {
+        PtySession session;
+        ASSERT_TRUE(reachStoryPause(session)) << session.output;
+        sendBytes(session, key);
+        EXPECT_TRUE(waitForText(session, "遇到了第1个敌人：")) << testing::PrintToString(key);
+    }
 }
 
-TEST(TerminalSettings, SameAfterPausesAndAtEndOfInput)
+TEST(TerminalSettings, RawJustForThePauseAndTheSameAfterItAndAtEndOfInput)
 {
     const termios found = startingSettings();
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
+    // One key at a time, unechoed, with Ctrl-C and Ctrl-Z still signals. Linux honours Ctrl-V and
+    // Ctrl-O only in canonical mode, other systems whenever IEXTEN is on: off it goes too.
+    termios raw = found;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    EXPECT_EQ(settingsDifferences(raw, currentSettings(session)), "");
     ASSERT_TRUE(reachActionPrompt(session)) << session.output;
     EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+    EXPECT_EQ(caughtSignals(session), 0U) << "the pause's signal handlers outlived it";
 
     sendBytes(session, "\x04");  // Ctrl-D: the answers have ended
     EXPECT_TRUE(exitedWith(waitForExit(session), 0)) << session.output;
@@ -205,41 +225,56 @@ struct FatalSignalCase {
     const char* name;
     const char* key;  // typed on the terminal, or nullptr to send `signal` with kill
     int signal;
+    bool ignored = false;  // by the game's parent: then the game must play on as if nothing came
 };
 
 void PrintTo(const FatalSignalCase& param, std::ostream* out) { *out << param.name; }
 
 class FatalSignalAtPause : public testing::TestWithParam<FatalSignalCase> {};
 
-TEST_P(FatalSignalAtPause, EndsTheGameAndRestoresTheTerminal)
+TEST_P(FatalSignalAtPause, EndsTheGameAndRestoresTheTerminalUnlessIgnored)
 {
     const FatalSignalCase& param = GetParam();
     const termios found = startingSettings();
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+    GameSetup setup;
+    if (param.ignored) {
+        setup.ignoredSignals = {param.signal};
+    }
+    ASSERT_TRUE(reachStoryPause(session, setup, found)) << session.output;
 
     if (param.key != nullptr) {
         sendBytes(session, param.key);
     } else {
         kill(session.game, param.signal);
     }
+    if (param.ignored) {
+        expectStoryPauseStillWaits(session);
+        return;
+    }
     EXPECT_TRUE(killedBy(waitForExit(session), param.signal)) << session.output;
     EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(TerminalSettings, FatalSignalAtPause,
-                         testing::Values(FatalSignalCase{"CtrlC", "\x03", SIGINT},
-                                         FatalSignalCase{"Terminate", nullptr, SIGTERM},
-                                         FatalSignalCase{"HangUp", nullptr, SIGHUP}),
-                         [](const testing::TestParamInfo<FatalSignalCase>& testCase) {
-                             return std::string(testCase.param.name);
-                         });
+// Every signal whose default action ends the process without a core dump.
+INSTANTIATE_TEST_SUITE_P(
+    TerminalSettings, FatalSignalAtPause,
+    testing::Values(FatalSignalCase{"CtrlC", "\x03", SIGINT}, FatalSignalCase{"Terminate", nullptr, SIGTERM},
+                    FatalSignalCase{"HangUp", nullptr, SIGHUP}, FatalSignalCase{"User1", nullptr, SIGUSR1},
+                    FatalSignalCase{"User2", nullptr, SIGUSR2}, FatalSignalCase{"Alarm", nullptr, SIGALRM},
+                    FatalSignalCase{"VirtualAlarm", nullptr, SIGVTALRM}, FatalSignalCase{"Profiling", nullptr, SIGPROF},
+                    FatalSignalCase{"BrokenPipe", nullptr, SIGPIPE}, FatalSignalCase{"Poll", nullptr, SIGPOLL},
+                    FatalSignalCase{"Power", nullptr, SIGPWR}, FatalSignalCase{"RealTime", nullptr, SIGRTMIN + 1},
+                    FatalSignalCase{"IgnoredCtrlC", "\x03", SIGINT, true},
+                    FatalSignalCase{"IgnoredHangUp", nullptr, SIGHUP, true},
+                    FatalSignalCase{"IgnoredUser1", nullptr, SIGUSR1, true}),
+    [](const testing::TestParamInfo<FatalSignalCase>& testCase) { return std::string(testCase.param.name); });
 
 TEST(TerminalSettings, OriginalWhileStoppedAndThePauseGoesOnAfterContinue)
 {
     const termios found = startingSettings();
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
 
     sendBytes(session, "\x1a");  // Ctrl-Z
     ASSERT_TRUE(waitUntilStopped(session)) << session.output;
@@ -255,7 +290,7 @@ TEST(TerminalSettings, PauseGoesOnAfterAStopItCouldNotSee)
 {
     const termios found = startingSettings();
     PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::AsJob, found)) << session.output;
+    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
 
     kill(session.game, SIGSTOP);
     ASSERT_TRUE(waitUntilStopped(session)) << session.output;
@@ -264,15 +299,37 @@ TEST(TerminalSettings, PauseGoesOnAfterAStopItCouldNotSee)
     expectStoryPauseStillWaits(session);
 }
 
-// Alone in its session the game cannot be stopped: the kernel drops Ctrl-Z. The pause must then
+// Alone in its session the game cannot be stopped: the kernel drops Ctrl-Z. Started with SIGTSTP
+// ignored, by a launcher without job control, it must not be stopped. Either way the pause must
 // go on as before, not in the terminal's cooked mode.
 TEST(TerminalSettings, CtrlZThatCannotStopLeavesThePauseAsItWas)
 {
-    PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, Launch::Alone)) << session.output;
+    GameSetup setups[2];
+    setups[0].launch = Launch::Alone;
+    setups[1].ignoredSignals = {SIGTSTP};
+    for (const GameSetup& setup : setups) {
+        PtySession session;
+        ASSERT_TRUE(reachStoryPause(session, setup)) << session.output;
 
-    sendBytes(session, "\x1a");
-    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);  // time for the signal to land
-    EXPECT_FALSE(isStopped(session));
-    expectStoryPauseStillWaits(session);
+        sendBytes(session, "\x1a");
+        EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);  // time for the signal to land
+        EXPECT_FALSE(isStopped(session));
+        expectStoryPauseStillWaits(session);
+    }
+}
+
+// Output nobody reads any more ends the game at its next pause, which does not wait, with status 2.
+TEST(TerminalOutput, AReaderThatLeavesEndsTheGameWithoutAnotherPause)
+{
+    PtySession session;
+    GameSetup setup;
+    setup.answers = Answers::ThroughPipe;
+    setup.outputToPipe = true;
+    setup.ignoredSignals = {SIGPIPE};
+    ASSERT_TRUE(reachStoryPause(session, setup)) << session.output;
+    close(std::exchange(session.reader, -1));
+
+    sendBytes(session, "k");
+    EXPECT_TRUE(exitedWith(waitForExit(session), 2)) << session.output;
+    EXPECT_NE(session.output.find("qzvillage: the game's output could not be written\r\n"), std::string::npos);
 }

@@ -114,8 +114,12 @@ class LineEndsAndLongLines(harness.GameTestCase):
         self.assertTrue(run.stdout.endswith("选择：\n".encode()))
 
 
+OUTPUT_FAILED = b"qzvillage: the game's output could not be written\n"
+
+
 class ClosedOrVanishingOutput(harness.GameTestCase):
-    """Nobody reads the game's output: it must end at once (SIGPIPE or a quiet exit), not play on."""
+    """Nobody reads the game's output: it must end at once (SIGPIPE, or status 2 with one line on
+    stderr), not play on. A closed stdout is another matter: the game plays on into /dev/null."""
 
     LONG_GAME = b"1\n" + b"N" * MIB + b"\ny\ny\n" + b"1\n" * 3000  # every line with the name is 1 MiB
 
@@ -158,8 +162,13 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
     def test_reader_goes_away_early_with_sigpipe_ignored(self) -> None:
         # Writes now fail with EPIPE instead of killing the game: it must notice and quit.
         run = self.reader_leaves_after_100_bytes(restore_signals=False)
-        self.assertIn(run.status, (0, 1))
-        self.assertEqual(run.stderr, b"")
+        self.assertEqual((run.status, run.stderr), (2, OUTPUT_FAILED))
+
+    def test_output_to_a_full_device(self) -> None:
+        for stdin in (b"2\n", self.LONG_GAME):
+            with self.subTest(stdin=stdin[:10]):
+                run = harness.run_command(["sh", "-c", 'exec "$0" >/dev/full', harness.GAME], stdin_bytes=stdin)
+                self.assertEqual((run.status, run.stderr), (2, OUTPUT_FAILED))
 
     def test_piped_into_head(self) -> None:
         run = harness.run_command(["bash", "-c", '"$0" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',
