@@ -133,6 +133,28 @@ TEST(PerformAction, HealRaisesHpPastItsStartForFourMp)
     EXPECT_EQ(actor.hp, 228);
 }
 
+TEST(PerformAction, ASpellAtExactlyZeroMpFailsAndCostsNothing)
+{
+    struct Row {
+        char code;
+        const char* failure;  // after the trace, which a failed spell still shows
+    };
+    const Row rows[] = {
+        {ActionCode::MagicAttack, "Ab想挫火球！但是什么都没有！"},
+        {ActionCode::MagicShield, "Ab很疲倦地抚摸自己的身体！什么也没发生！"},
+        {ActionCode::Heal, "Ab在默念什么咒语，可是什么都没发生！"},
+    };
+    for (const Row& row : rows) {
+        GameSession game;
+        Combatant actor = fighter("Ab", 150, 0, 40);
+        Combatant target = fighter("石魔", 100, 0, 0);
+        performAction(actor, target, row.code, game.random, game.console);
+        const std::string output = game.takeOutput();
+        EXPECT_TRUE(endsWith(output, row.failure + std::string("\n") + kPause)) << output;
+        EXPECT_EQ(actor.hp + actor.mp + actor.guard + target.hp, 150 + 100) << output;
+    }
+}
+
 TEST(PerformAction, AwakenMagicTracesWithSixParentheses)
 {
     GameSession game("", 0);  // first draw 38: d%20 + 1 = 19

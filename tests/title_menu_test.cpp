@@ -10,12 +10,42 @@ const std::string kTitleScreen = "QZ村战魔王\n\n\n1新游戏\n2退出游戏\
 
 }  // namespace
 
-TEST(TitleMenu, AnythingButOneEndsQuietlyWithStatusZero)
+TEST(TitleMenu, EachWayOutHasItsStatus)
 {
-    for (const char* input : {"2", "3", "0", "-1", "abc", "99999999999", "2147483648", "", " \n\n"}) {
-        GameSession game(input);
-        EXPECT_EQ(runTitleMenu(game.random, game.console), 0) << "input: " << input;
-        EXPECT_EQ(game.takeOutput(), kTitleScreen) << "input: " << input;
+    const std::string alwaysAttack = "1\nHero\ny\ny\n" + std::string(3000, '1');
+    const std::string fell = "按任意键继续...\n按任意键继续...\nHero倒下了.....\n从此以后的QZ村，被黑暗笼罩……\n";
+    struct Row {
+        std::string input;
+        std::uint32_t seed;
+        int status;
+        std::string ending;  // the output is the title screen and ends with this
+    };
+    const Row rows[] = {
+        // Anything but 1 at the title ends quietly.
+        {"2", 0, 0, kTitleScreen},
+        {"3", 0, 0, kTitleScreen},
+        {"0", 0, 0, kTitleScreen},
+        {"-1", 0, 0, kTitleScreen},
+        {"abc", 0, 0, kTitleScreen},
+        {"99999999999", 0, 0, kTitleScreen},
+        {"2147483648", 0, 0, kTitleScreen},
+        {"", 0, 0, kTitleScreen},
+        {" \n\n", 0, 0, kTitleScreen},
+        // The campaign's ends: the victory, the defeat (before the demon king, and at him after two
+        // beaten enemies met again, who fall at once: met at full strength they would change it all).
+        {alwaysAttack, 70, 0,
+         "\n晃悠晃悠地回QZ村去了\n按任意键继续...\n从此，QZ村人民和谐快乐地生活着。\n\n\n按任意键继续...\n" +
+             std::string(21, ' ') + "**  E N D  **\n"},
+        {alwaysAttack, 0, 1, "\n山贼头目把Hero杀死了！\n" + fell},
+        {alwaysAttack, 10, 1, "\n幽灵骑士把Hero杀死了！\n" + fell},
+    };
+    for (const Row& row : rows) {
+        GameSession game(row.input, row.seed);
+        EXPECT_EQ(runTitleMenu(game.random, game.console), row.status) << "seed " << row.seed << ": " << row.input;
+        const std::string output = game.takeOutput();
+        EXPECT_EQ(output.substr(0, kTitleScreen.size()), kTitleScreen) << "seed " << row.seed << ": " << row.input;
+        EXPECT_TRUE(endsWith(output, row.ending))
+            << "seed " << row.seed << ": " << output.substr(output.size() > 300 ? output.size() - 300 : 0);
     }
 }
 
