@@ -1,8 +1,11 @@
-// One whole game per input: the first four bytes are the seed (little-endian), the rest is what the
-// player types. The game runs on string streams with no keyboard, so every pause returns at once,
-// and it returns its exit status instead of ending the process, so the fuzzer keeps going.
+// One whole game per input: the first four bytes are the seed (little-endian) and the encoding,
+// the rest is what the player types. The seed's top bit chooses GBK output instead of UTF-8, and
+// the game is seeded with the other 31. The game runs on string streams with no keyboard, so
+// every pause returns at once, and it returns its exit status instead of ending the process, so
+// the fuzzer keeps going.
 #include "app/title_menu.h"
 #include "console/console.h"
+#include "console/text_encoding.h"
 #include "random/game_random.h"
 
 #include <cstddef>
@@ -14,6 +17,7 @@
 namespace {
 
 constexpr std::size_t kSeedBytes = 4;
+constexpr std::uint32_t kGbkBit = 0x80000000U;
 
 std::uint32_t seedOf(const std::uint8_t* data, std::size_t size)
 {
@@ -32,15 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + skipped, size - skipped));
     std::ostringstream out;
     in.tie(&out);  // as the real console: output is flushed before every read
-    Console console{in, out, TextEncoding::Utf8, std::nullopt};
+    const std::uint32_t seed = seedOf(data, size);
+    const TextEncoding encoding = (seed & kGbkBit) != 0 ? TextEncoding::Gbk : TextEncoding::Utf8;
+    Console console{in, out, encoding, std::nullopt};
     GameRandom random;
-    random.seed(seedOf(data, size));
+    random.seed(seed & ~kGbkBit);
 
     const int status = runTitleMenu(random, console);
 
     // Whatever the input, the game ends with one of its two statuses, and 1 only after the defeat story.
     const std::string text = out.str();
-    const std::string defeatTail = "倒下了.....\n从此以后的QZ村，被黑暗笼罩……\n";
+    const std::string defeatTail = encodeLiteral("倒下了.....\n从此以后的QZ村，被黑暗笼罩……\n", encoding);
     const bool defeated = text.size() >= defeatTail.size() &&
                           text.compare(text.size() - defeatTail.size(), defeatTail.size(), defeatTail) == 0;
     if ((status != 0 && status != 1) || (status == 1) != defeated) {

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Builds the whole-game fuzzer and runs it for a bounded time, starting from the committed seed
-# corpus. Inputs it finds go to build/fuzz/corpus, crashes to build/fuzz/artifacts; fuzz/corpus
-# itself is only read.
-# Usage: fuzz/run.sh [seconds, default 60] [more libFuzzer flags, e.g. -jobs=2 -workers=2]
+# Builds the fuzzers and runs them for a bounded time in all, starting from the committed seed
+# corpora: two thirds of it for whole games (fuzz/corpus), one third for the key decoder
+# (fuzz/keys-corpus), which is small and fast. Inputs they find go to build/fuzz/corpus and
+# build/fuzz/keys-corpus, crashes to build/fuzz/artifacts; the committed corpora are only read.
+# Usage: fuzz/run.sh [seconds in all, default 60] [more libFuzzer flags, e.g. -jobs=2 -workers=2]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
+key_seconds=$((seconds / 3))
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
-mkdir -p build/fuzz/corpus build/fuzz/artifacts
-exec build/fuzz/fuzz/qz_fuzz_game build/fuzz/corpus fuzz/corpus \
-  -dict=fuzz/game.dict \
-  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-  -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 "$@"
+mkdir -p build/fuzz/corpus build/fuzz/keys-corpus build/fuzz/artifacts
+common=(-timeout=10 -rss_limit_mb=2048 -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1)
+build/fuzz/fuzz/qz_fuzz_keys build/fuzz/keys-corpus fuzz/keys-corpus -dict=fuzz/keys.dict \
+  -max_total_time="$key_seconds" -max_len=1024 "${common[@]}" "$@"
+exec build/fuzz/fuzz/qz_fuzz_game build/fuzz/corpus fuzz/corpus -dict=fuzz/game.dict \
+  -max_total_time="$((seconds - key_seconds))" -max_len=4096 "${common[@]}" "$@"
