@@ -104,11 +104,9 @@ std::optional<KeyCodes> decode(char introducer, std::string_view parameters, cha
 
 KeyPress sequenceKey(char introducer, std::string_view parameters, char final)
 {
-    const std::optional<KeyCodes> codes = decode(introducer, parameters, final);
-    if (!codes) {
-        return kUnnamedSpecialKey;
-    }
-    return KeyPress{2, {codes->first, codes->second}};
+    const KeyCodes unnamed{kUnnamedSpecialKey.codes[0], kUnnamedSpecialKey.codes[1]};
+    const KeyCodes codes = decode(introducer, parameters, final).value_or(unnamed);
+    return KeyPress{2, {codes.first, codes.second}};
 }
 
 std::optional<KeyPress> keyFromConsoleEvent(bool keyDown, unsigned short virtualKeyCode, unsigned char character)

@@ -25,18 +25,20 @@ bool gHandled[NSIG]{};
 // A byte read after the end of one key begins the next.
 TerminalKeys gKeys;
 
+// Whether the default action of `signal` ends the process. The others cannot be caught (SIGKILL,
+// SIGSTOP), stop the process (SIGTSTP, SIGTTIN, SIGTTOU) or are ignored unless handled.
 bool endsTheProcess(int signal)
 {
     switch (signal) {
     case SIGKILL:
-    case SIGSTOP: return false;  // nobody can catch these
+    case SIGSTOP:
     case SIGTSTP:
     case SIGTTIN:
-    case SIGTTOU: return false;  // they stop it
+    case SIGTTOU:
     case SIGCONT:
     case SIGCHLD:
     case SIGURG:
-    case SIGWINCH: return false;  // ignored unless handled
+    case SIGWINCH: return false;
     default: return true;
     }
 }

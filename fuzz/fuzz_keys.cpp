@@ -21,30 +21,40 @@ bool isValidKey(const KeyPress& key)
     return key.codeCount == 2 && (key.codes[0] == 0xE0 || key.codes[0] == 0x00);
 }
 
-void decodeByteStream(const std::uint8_t* data, std::size_t size, std::uint8_t gaps, TextEncoding encoding)
-{
+// The fuzzer's bytes as a terminal would send them.
+struct ByteStream {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::uint8_t gaps;
     std::size_t next = 0;
-    const ByteSource source = [&](int timeoutMs) -> std::optional<unsigned char> {
+
+    std::optional<unsigned char> take(int timeoutMs)
+    {
         // A gap before a byte whose position, mixed with the gap bits, is a multiple of eight.
         const bool gap = timeoutMs >= 0 && (((next * 0x9E3779B1U) >> 8) ^ gaps) % 8 == 0;
         if (next == size || gap) {
             return std::nullopt;
         }
         return data[next++];
-    };
+    }
+};
+
+void decodeByteStream(ByteStream& stream, TextEncoding encoding)
+{
+    const ByteSource source = [&stream](int timeoutMs) { return stream.take(timeoutMs); };
     TerminalKeys keys;
     for (std::size_t keysRead = 0;; ++keysRead) {
-        const std::size_t before = next;
+        const std::size_t before = stream.next;
         const bool hadUnread = keys.unread.has_value();
         const KeyPress key = readTerminalKey(keys, source, encoding);
         if (key.codeCount == 0) {
             // Only the end of the input ends the keys: every byte taken, none held back.
-            if (next != size || hadUnread || keys.unread || keysRead > size) {
+            if (stream.next != stream.size || hadUnread || keys.unread || keysRead > stream.size) {
                 __builtin_trap();
             }
             return;
         }
-        const bool tookAByte = hadUnread || next > before;
+        const bool tookAByte = hadUnread || stream.next > before;
         if (!isValidKey(key) || !tookAByte) {
             __builtin_trap();
         }
@@ -80,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((mode & 2) != 0) {
         decodeConsoleEvents(data + 1, size - 1);
     } else {
-        decodeByteStream(data + 1, size - 1, static_cast<std::uint8_t>(mode >> 2), encoding);
+        ByteStream stream{data + 1, size - 1, static_cast<std::uint8_t>(mode >> 2)};
+        decodeByteStream(stream, encoding);
     }
     return 0;
 }
