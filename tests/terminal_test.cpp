@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,7 +215,12 @@ TEST(TerminalSettings, RawJustForThePauseAndTheSameAfterItAndAtEndOfInput)
     EXPECT_EQ(settingsDifferences(raw, currentSettings(session)), "");
     ASSERT_TRUE(reachActionPrompt(session)) << session.output;
     EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
-    EXPECT_EQ(caughtSignals(session), 0U) << "the pause's signal handlers outlived it";
+    // Only the pause handles these (a sanitizer's runtime handles some of the others).
+    std::uint64_t pauseOnly = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGPIPE, SIGALRM, SIGTSTP, SIGCONT}) {
+        pauseOnly |= std::uint64_t{1} << (signal - 1);
+    }
+    EXPECT_EQ(caughtSignals(session) & pauseOnly, 0U) << "the pause's signal handlers outlived it";
 
     sendBytes(session, "\x04");  // Ctrl-D: the answers have ended
     EXPECT_TRUE(exitedWith(waitForExit(session), 0)) << session.output;
