@@ -13,5 +13,6 @@ struct KeyPress {
 
 // Blocks until one key is pressed on the console itself, with no echo and no Enter needed, and
 // returns it whole (no byte of it is left for later reads). Returns at once with codeCount 0 when
-// the console cannot be opened. `encoding` tells how many bytes a typed non-ASCII character has.
+// the console cannot be opened or will not stop echoing: a read then would wait for a whole line.
+// `encoding` tells how many bytes a typed non-ASCII character has.
 KeyPress readKeyPress(TextEncoding encoding);
