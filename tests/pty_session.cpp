@@ -195,21 +195,31 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
     return true;
 }
 
-bool waitForText(PtySession& session, std::string_view text)
+std::optional<std::size_t> waitForFirstOf(PtySession& session, std::initializer_list<std::string_view> texts)
 {
     const auto deadline = Clock::now() + kPatience;
     for (;;) {
-        const std::size_t at = session.output.find(text, session.seen);
-        if (at != std::string::npos) {
-            session.seen = at + text.size();
-            return true;
+        std::optional<std::size_t> first;
+        std::size_t firstAt = std::string::npos;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const std::size_t at = session.output.find(texts.begin()[i], session.seen);
+            if (at < firstAt) {
+                first = i;
+                firstAt = at;
+            }
+        }
+        if (first) {
+            session.seen = firstAt + texts.begin()[*first].size();
+            return first;
         }
         if (Clock::now() >= deadline) {
-            return false;
+            return std::nullopt;
         }
         readFor(session, std::chrono::milliseconds{20});
     }
 }
+
+bool waitForText(PtySession& session, std::string_view text) { return waitForFirstOf(session, {text}).has_value(); }
 
 bool staysQuiet(PtySession& session, std::chrono::milliseconds quiet)
 {

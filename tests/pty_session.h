@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,8 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
 
 // Reads until `text` shows up after `seen`, then moves `seen` past it. False after kPatience.
 bool waitForText(PtySession& session, std::string_view text);
+// Like waitForText for whichever of `texts` shows up first: its index, empty after kPatience.
+std::optional<std::size_t> waitForFirstOf(PtySession& session, std::initializer_list<std::string_view> texts);
 // Reads for `quiet`; true when the game wrote nothing in that time.
 bool staysQuiet(PtySession& session, std::chrono::milliseconds quiet);
 // Everything after `seen`, taken as seen.

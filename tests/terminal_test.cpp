@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -225,6 +227,43 @@ TEST(TerminalSettings, RawJustForThePauseAndTheSameAfterItAndAtEndOfInput)
     sendBytes(session, "\x04");  // Ctrl-D: the answers have ended
     EXPECT_TRUE(exitedWith(waitForExit(session), 0)) << session.output;
     EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+}
+
+// A SIGCONT may come at any moment, even while a pause ends. However many come, every menu after
+// a pause must read its answer in the terminal's own mode, not in the pause's raw one. A race:
+// a handler that can run halfway through the pause's ending is caught in most runs, not all.
+TEST(TerminalSettings, NoContinueSignalLeavesTheTerminalRawAfterAPause)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        while (flooding) {
+            kill(session.game, SIGCONT);
+        }
+    });
+    sendBytes(session, "k");
+    int menus = 0;
+    int rawMenus = 0;
+    while (menus < 100) {  // the hero only awakens magic, and the first foe never ends the game
+        const std::optional<std::size_t> next = waitForFirstOf(session, {kPause, kActionPrompt});
+        if (!next) {
+            break;
+        }
+        if (*next == 0) {
+            ASSERT_TRUE(waitForRawMode(session)) << session.output;
+            sendBytes(session, "k");
+            continue;
+        }
+        ++menus;
+        rawMenus += settingsDifferences(found, currentSettings(session)).empty() ? 0 : 1;
+        sendBytes(session, "6\n");
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(menus, 100) << session.output;
+    EXPECT_EQ(rawMenus, 0);
 }
 
 struct FatalSignalCase {
