@@ -25,7 +25,7 @@ const terminal = new Terminal({
   cursorBlink: true,
   fontSize: Math.max(6, Math.min(16, Math.floor(window.innerWidth / 50))),
   fontFamily: '"Noto Sans Mono CJK SC", "Sarasa Mono SC", "Source Han Mono SC", Consolas, "Microsoft YaHei", ' +
-    '"PingFang SC", "Hiragino Sans GB", "Noto Sans CJK SC", "WenQuanYi Zen Hei Mono", monospace',
+    '"PingFang SC", "Hiragino Sans GB", "Noto Sans CJK SC", "WenQuanYi Micro Hei Mono", monospace',
 });
 terminal.open(document.getElementById("terminal"));
 window.terminal = terminal;
