@@ -17,10 +17,10 @@ import random
 import sys
 from typing import Callable
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+for folder in ("reference", "e2e"):
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", folder))
 
-import harness  # noqa: E402,F401  (the path above must come first; it makes the model importable)
-import reference_game  # noqa: E402
+import reference_game  # noqa: E402  (the paths above must come first)
 import test_victory  # noqa: E402
 
 PAUSE_KEYS = ["x", " ", "Enter", "q", "中"]
