@@ -2,7 +2,7 @@
 """Whole games for the browser tests, with the transcripts the page must show.
 
 Each game is a seed and what a player types, given as the events the browser test plays in order:
-a line of answers, a key at a pause (an arrow key ends two pauses), or Ctrl-D. The expected
+a line of answers, a key at a pause, or Ctrl-D. The expected
 transcript comes from the reference model, read the way the page's terminal delivers input: one
 line at a time, fetched only when a read needs more, with the line's echo written where the game
 read it. The events list only what the game reads, so typed ahead in one go they stay in step.
@@ -82,36 +82,24 @@ def answers(rng: random.Random, kind: str) -> list[str]:
     return lines
 
 
-def typed(lines: list[str]) -> Callable[[RecordedGame], str | None]:
-    remaining = iter(lines)
-    return lambda _: next(remaining, None)
-
-
 def winner(game: RecordedGame) -> str:
     """The end-to-end tests' winning player, answering from what the page shows."""
     return test_victory.answer(bytes(game.out)).decode().rstrip("\n")
 
 
-def pause_keys(rng: random.Random, events: list[dict]) -> list[dict]:
-    """A key for each pause; now and then an arrow key ends two pauses in a row."""
-    keyed: list[dict] = []
-    for event in events:
-        if "key" in event and keyed and keyed[-1].get("key") == "x" and rng.random() < 0.1:
-            keyed[-1] = {"key": "ArrowDown"}
-            continue
-        keyed.append({"key": rng.choice(PAUSE_KEYS)} if "key" in event else event)
-    return keyed
-
-
 def game(seed: int, kind: str, rng: random.Random) -> dict:
-    played = RecordedGame(seed, winner if kind == "winner" else typed(answers(rng, kind)))
+    lines = iter([] if kind == "winner" else answers(rng, kind))
+    played = RecordedGame(seed, winner if kind == "winner" else lambda _: next(lines, None))
     status = 0
     try:
         played.run_title_menu()
     except reference_game.GameOver as end:
         status = end.status
-    return {"seed": seed, "kind": kind, "status": status, "events": pause_keys(rng, played.events),
-            "transcript": bytes(played.out).decode()}
+    ended = played.inp.ended
+    # A key for each pause, from a few kinds of key; an arrow key would end two.
+    events = [{"key": rng.choice(PAUSE_KEYS)} if "key" in event else event for event in played.events]
+    return {"seed": seed, "events": events, "transcript": bytes(played.out).decode(),
+            "ending": "input-ended" if ended else "defeat" if status else "quit" if kind == "title" else "victory"}
 
 
 def main(count: int, master_seed: int) -> None:
