@@ -106,30 +106,34 @@ function endingOf(status, player, seen) {
   return seen.pause ? "victory" : "quit";
 }
 
+// One whole game, from loading to its end. Keys typed while it loads wait for it.
 async function newGame() {
+  const player = new PlayerInput(text => terminal.write(text), showWait);
+  const seen = {pause: false};
+  input = player;
   newGameButton.hidden = true;
   terminal.reset();
   transcript = [];
+  delete document.body.dataset.ending;
   showWait("loading");
   say("正在加载…… Loading…");
-  let wasm;
+  let game;
   try {
-    wasm = await compileGame();
+    game = await createQzVillage(gameHooks(await compileGame(), player, seen));
   } catch {
     document.body.dataset.game = "failed";
     say(CANNOT_LOAD);
     return;
   }
-  const player = new PlayerInput(text => terminal.write(text), showWait);
-  const seen = {pause: false};
-  input = player;
   say("");
-  const game = await createQzVillage(gameHooks(wasm, player, seen));
-  const status = await game.ccall("main", "number", ["number", "number"], [0, 0], {async: true});
-  const ending = endingOf(status, player, seen);
-  document.body.dataset.ending = ending;
+  try {
+    const status = await game.ccall("main", "number", ["number", "number"], [0, 0], {async: true});
+    document.body.dataset.ending = endingOf(status, player, seen);
+    say(ENDINGS[document.body.dataset.ending]);
+  } catch (error) {
+    say(`游戏出错了。 The game stopped with an error: ${error}`);
+  }
   showWait("over");
-  say(ENDINGS[ending]);
   newGameButton.hidden = false;
   newGameButton.focus();
 }
@@ -139,7 +143,7 @@ function saveTranscript() {
   link.href = URL.createObjectURL(new Blob([transcriptBytes()], {type: "text/plain;charset=utf-8"}));
   link.download = "qzvillage-transcript.txt";
   link.click();
-  URL.revokeObjectURL(link.href);
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);  // once the download has it
 }
 
 terminal.onData(data => input?.push(data));
