@@ -147,6 +147,17 @@ function saveTranscript() {
 }
 
 terminal.onData(data => input?.push(data));
+// In its screen-reader mode xterm.js drops text that arrives without a key press or an input
+// method's composition (an on-screen keyboard, dictation, a character picker): pass it on here.
+let lastKey = null;
+terminal.textarea.addEventListener("keydown", event => { lastKey = event.key; });
+terminal.textarea.addEventListener("input", event => {
+  if (terminal.options.screenReaderMode && event.inputType === "insertText" && !event.isComposing &&
+      event.data && event.data !== lastKey) {
+    input?.push(event.data);
+  }
+  lastKey = null;
+});
 for (const button of document.querySelectorAll("#touch button")) {
   // The buttons type for the player; pressing one must not take the focus from the terminal.
   button.addEventListener("mousedown", event => event.preventDefault());
@@ -160,6 +171,7 @@ screenReader.checked = terminal.options.screenReaderMode;
 screenReader.addEventListener("change", () => {
   terminal.options.screenReaderMode = screenReader.checked;
   localStorage.setItem("qz-screen-reader", screenReader.checked ? "on" : "off");
+  terminal.focus();
 });
 newGameButton.addEventListener("click", newGame);
 document.getElementById("save").addEventListener("click", saveTranscript);

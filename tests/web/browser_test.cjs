@@ -170,10 +170,12 @@ const CASES = [
     await typeLines(page, ["y"]);
     await shows(page, "次机会(Y/N):", 60000);
   }],
-  ["the screen reader mode shows the title's lines", async page => {
+  ["the screen reader mode shows the title's lines and takes Chinese text", async page => {
     await page.click("#screen-reader");
     const tree = JSON.stringify(await page.accessibility.snapshot({interestingOnly: false}));
     assert.ok(tree.includes("QZ村战魔王") && tree.includes("1新游戏"), "the title is not in the accessibility tree");
+    await typeLines(page, ["1", "阿强"]);  // text inserted without a key press or a composition
+    await shows(page, "你的名字是：阿强确定吗？(Y/N):");
   }],
   ["a page opened as a file says why the game cannot start", async (page, site) => {
     await page.goto("file://" + path.join(site, "index.html"));
