@@ -10,9 +10,6 @@ const ENDINGS = {
   "input-ended": "输入已结束（Ctrl-D）。 The input ended (Ctrl-D).",
   quit: "已退出游戏。 You left at the title.",
 };
-const CANNOT_LOAD = "无法加载游戏：需要支持 WebAssembly 的浏览器，并通过 http(s) 打开本页（不能用 file://）。" +
-  " The game cannot load: it needs a browser with WebAssembly, and this page served over http(s), not opened as a file.";
-
 const statusLine = document.getElementById("status");
 const newGameButton = document.getElementById("new-game");
 
@@ -122,7 +119,8 @@ async function newGame() {
     game = await createQzVillage(gameHooks(await compileGame(), player, seen));
   } catch {
     document.body.dataset.game = "failed";
-    say(CANNOT_LOAD);
+    say("");
+    document.getElementById("cannot-load").hidden = false;
     return;
   }
   say("");

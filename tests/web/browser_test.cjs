@@ -180,7 +180,7 @@ const CASES = [
   ["a page opened as a file says why the game cannot start", async (page, site) => {
     await page.goto("file://" + path.join(site, "index.html"));
     await waitFor(page, "failed");
-    assert.match(await page.$eval("#status", status => status.textContent), /cannot load/);
+    assert.match(await page.$eval("#cannot-load:not([hidden])", words => words.textContent), /cannot load/);
   }],
 ];
 
