@@ -10,6 +10,7 @@ const assert = require("node:assert/strict");
 const {execFileSync} = require("node:child_process");
 const fs = require("node:fs");
 const http = require("node:http");
+const os = require("node:os");
 const path = require("node:path");
 const puppeteer = require("puppeteer-core");
 
@@ -145,12 +146,19 @@ const CASES = [
     await shows(page, "次机会(Y/N):");
     assert.ok((await transcript(page)).startsWith(TITLE + "1\n请输入你的名字：勇者\n你的名字是：勇者确定吗？(Y/N):y\n你的HP："));
   }],
-  ["Ctrl-D at the name prompt ends the game as the end of input does", async page => {
+  ["Ctrl-D at the name prompt ends the game as the end of input does; the saved transcript", async page => {
     await typeLines(page, ["1"]);
     await type(page, {});
     await waitFor(page, "over");
     assert.equal(await transcript(page), TITLE + "1\n请输入你的名字：\n");
     assert.equal(await ending(page), "input-ended");
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "qz-saved-"));
+    await (await page.createCDPSession()).send("Browser.setDownloadBehavior", {behavior: "allow", downloadPath: folder});
+    await page.click("#save");
+    const saved = path.join(folder, "qzvillage-transcript.txt");
+    while (!fs.existsSync(saved)) await new Promise(resolve => setTimeout(resolve, 50));
+    assert.equal(fs.readFileSync(saved, "utf8"), TITLE + "1\n请输入你的名字：\n");
+    fs.rmSync(folder, {recursive: true});
   }],
   ["touch buttons alone play to the end of the first battle", async page => {
     for (const answer of ["1", "1", "y", "y"]) {  // the title, a name ("1"), and two yeses
