@@ -15,7 +15,7 @@ function cellWidth(codePoint) {
   return wide.some(([first, last]) => codePoint >= first && codePoint <= last) ? 2 : 1;
 }
 
-// The characters that end or edit a line; everything else up to one of them is plain text.
+// Control characters other than Tab: each ends or edits the line, or is dropped. The rest is text.
 const LINE_CONTROL = /[\x00-\x08\x0a-\x1f\x7f]/;
 
 class PlayerInput {
