@@ -1,19 +1,20 @@
 // The pause's keystroke in the browser: the page hands over the next key typed, as the bytes a
 // terminal would send for it (xterm.js makes the same escape sequences), and waiting for it
 // suspends the game (Asyncify). Shift, Ctrl, Alt and Caps Lock alone send nothing, so they never
-// end a pause. Nothing is echoed.
-#include "console/key_decoding.h"
+// end a pause. Nothing is echoed. The bytes are decoded by the terminal's own rules.
 #include "console/key_press.h"
+#include "console/terminal_keys.h"
 
 #include <emscripten.h>
 
-#include <string_view>
+#include <cstddef>
+#include <optional>
 
 namespace {
 
 // clang-format off
 // Copies the next key's bytes, at most `capacity`, and returns how many there are.
-EM_ASYNC_JS(int, waitForKeyBytes, (char* destination, int capacity), {
+EM_ASYNC_JS(int, waitForKeyBytes, (unsigned char* destination, int capacity), {
     const bytes = (await Module.qzReadKey()).subarray(0, capacity);
     HEAPU8.set(bytes, destination);
     return bytes.length;
@@ -22,16 +23,22 @@ EM_ASYNC_JS(int, waitForKeyBytes, (char* destination, int capacity), {
 
 }  // namespace
 
-KeyPress readKeyPress(TextEncoding)
+KeyPress readKeyPress(TextEncoding encoding)
 {
-    char bytes[16];
+    unsigned char bytes[64];
     const int length = waitForKeyBytes(bytes, static_cast<int>(sizeof bytes));
     if (length <= 0) {
         return KeyPress{};
     }
-    if (bytes[0] == '\x1b') {
-        return keyFromEscapeSequence(std::string_view(bytes, static_cast<std::size_t>(length)));
-    }
-    // A typed Chinese character arrives whole; like a terminal's, it is one key.
-    return KeyPress{1, {static_cast<unsigned char>(bytes[0]), 0}};
+    // The page has already cut the input into keys: this one's bytes are all there is, and none
+    // of them is kept for the next pause.
+    std::size_t next = 0;
+    const auto source = [&](int) -> std::optional<unsigned char> {
+        if (next < static_cast<std::size_t>(length)) {
+            return bytes[next++];
+        }
+        return std::nullopt;
+    };
+    TerminalKeys keys;
+    return readTerminalKey(keys, source, encoding);
 }
