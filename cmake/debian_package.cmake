@@ -1,0 +1,58 @@
+# The Debian package, as lintian wants it: the game in games/, its manual page gzipped in section
+# 6, and the copyright file and changelog.Debian.gz in share/doc/qzvillage. The same rules serve
+# `cmake --install` into /usr/local, whose games/ is on Debian's default PATH; other systems may
+# want -DQZ_INSTALL_GAMESDIR=bin.
+set(QZ_INSTALL_GAMESDIR games CACHE STRING "Where the game is installed, relative to the prefix")
+install(TARGETS qzvillage RUNTIME DESTINATION ${QZ_INSTALL_GAMESDIR})
+
+# Who answers for the package: its Maintainer field and the changelog's signature, "Name <address>".
+# No address is made up here. Left empty, it is taken from the packager, as Debian's own tools do:
+# DEBFULLNAME (or the authors' name) and DEBEMAIL, else EMAIL, else git's user.email.
+set(QZ_PACKAGE_MAINTAINER "" CACHE STRING "The Debian package's Maintainer, \"Name <address>\"")
+set(maintainer "${QZ_PACKAGE_MAINTAINER}")
+if(NOT maintainer)
+  set(address "$ENV{DEBEMAIL}")
+  if(NOT address)
+    set(address "$ENV{EMAIL}")
+  endif()
+  if(NOT address)
+    execute_process(COMMAND git config user.email WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE address OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  set(name "$ENV{DEBFULLNAME}")
+  if(NOT name)
+    set(name "qzvillage authors")
+  endif()
+  if(address MATCHES "<")
+    set(maintainer "${address}")  # DEBEMAIL may hold the whole "Name <address>"
+  elseif(address)
+    set(maintainer "${name} <${address}>")
+  endif()
+endif()
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${maintainer}")
+
+# Gzipped as Debian wants them, without a name or time stamp in the header, so builds are repeatable.
+find_program(QZ_GZIP gzip REQUIRED)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the package's own revision: changelog.Debian, not changelog
+set(QZ_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+configure_file(cmake/debian/changelog.in changelog.Debian @ONLY)
+function(qz_gzip input output)
+  add_custom_command(OUTPUT ${output} COMMAND ${QZ_GZIP} -9n --stdout ${input} > ${output} DEPENDS ${input} VERBATIM)
+endfunction()
+qz_gzip(${PROJECT_SOURCE_DIR}/doc/qzvillage.6 ${PROJECT_BINARY_DIR}/qzvillage.6.gz)
+qz_gzip(${PROJECT_BINARY_DIR}/changelog.Debian ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+add_custom_target(qz_gzipped_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/qzvillage.6.gz ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
+
+install(FILES ${PROJECT_BINARY_DIR}/qzvillage.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qzvillage)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qzvillage_<version>-<release>_<arch>.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends computed by dpkg-shlibdeps from the executable
+# Checked when cpack runs, so a plain build needs no maintainer; it also dates every file in the
+# package from the last commit, so two builds of one commit are the same bytes.
+set(CPACK_QZ_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/debian_package_time.cmake)

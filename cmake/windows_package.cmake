@@ -1,0 +1,17 @@
+# The Windows download: a ZIP that unpacks to one folder holding the game, how to play it and its
+# licence. The texts get CR LF line ends, which every Windows editor shows as lines; the README
+# keeps its UTF-8 byte order mark, so that Notepad does not take its Chinese for the ANSI code page.
+install(TARGETS qzvillage RUNTIME DESTINATION .)
+
+configure_file(cmake/windows/README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+
+# Version information for the executable's properties, compiled by the MinGW (or MSVC) resource
+# compiler.
+enable_language(RC)
+configure_file(cmake/windows/qzvillage.rc.in qzvillage.rc @ONLY)
+target_sources(qzvillage PRIVATE ${PROJECT_BINARY_DIR}/qzvillage.rc)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME qzvillage-${PROJECT_VERSION}-win64)  # also the folder it unpacks to
