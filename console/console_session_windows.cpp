@@ -2,8 +2,11 @@
 // one the game writes and reads names in, for the whole run. Both of the console's code pages go
 // back to what they were on every way out: the end of main, and Ctrl-C, Ctrl-Break or a closed
 // window, after which the system ends the process. Without a console there is nothing to change.
+// A console made for the game alone (a double-click in Explorer) closes with it, so the session
+// then waits for one key before the end, lest the last lines vanish unread.
 #include "console/console_session.h"
 #include "console/console_streams.h"
+#include "console/key_press.h"
 
 #include <windows.h>
 
@@ -40,6 +43,14 @@ bool isConsole(DWORD standardHandle)
     return GetConsoleMode(GetStdHandle(standardHandle), &mode) != 0;
 }
 
+// Whether the game's output shows in a console that no other process holds: the window goes
+// when the game ends. Started from a command prompt, the prompt's shell holds it too.
+bool consoleClosesWithGame()
+{
+    DWORD processes[2] = {};
+    return isConsole(STD_OUTPUT_HANDLE) && GetConsoleProcessList(processes, 2) == 1;
+}
+
 }  // namespace
 
 ConsoleSession::ConsoleSession()
@@ -65,6 +76,9 @@ ConsoleSession::ConsoleSession()
 ConsoleSession::~ConsoleSession()
 {
     consoleOutput().flush();  // the last bytes still show in the game's code page
+    if (consoleClosesWithGame()) {
+        readKeyPress(TextEncoding::Gbk);  // silent: the transcript ends with the game's last line
+    }
     restoreCodePages();
     SetConsoleCtrlHandler(onControlEvent, FALSE);
 }
