@@ -71,8 +71,8 @@ KeyPress readOneKey(HANDLE console)
         if (IS_LOW_SURROGATE(event.uChar.UnicodeChar)) {
             continue;  // the second half of a character beyond 16 bits, which its first half stood for
         }
-        const std::optional<KeyPress> key = keyFromConsoleEvent(event.bKeyDown != FALSE, event.wVirtualKeyCode,
-                                                                firstGbkByte(event.uChar.UnicodeChar));
+        const std::optional<KeyPress> key =
+            keyFromConsoleEvent(event.bKeyDown != FALSE, event.wVirtualKeyCode, firstGbkByte(event.uChar.UnicodeChar));
         if (key) {
             return *key;
         }

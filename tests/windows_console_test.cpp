@@ -57,7 +57,8 @@ std::wstring keysLeft()
         INPUT_RECORD record{};
         DWORD got = 0;
         ReadConsoleInputW(consoleInput(), &record, 1, &got);
-        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown && record.Event.KeyEvent.uChar.UnicodeChar) {
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+            record.Event.KeyEvent.uChar.UnicodeChar) {
             keys += record.Event.KeyEvent.uChar.UnicodeChar;
         }
     }
@@ -97,7 +98,9 @@ TEST_F(RealConsole, PauseEndsOnKeysThatYieldACharacterOrACode)
         {"a letter", press('A', L'a'), 1},
         {"an arrow key ends two pauses", press(VK_DOWN), 2},
         {"a Chinese character (勇), one event in code page 936", press(VK_PACKET, L'\u52c7'), 1},
-        {"a character beyond 16 bits (𠀀), two halves", {keyEvent(true, VK_PACKET, 0xD840), keyEvent(true, VK_PACKET, 0xDC00)}, 1},
+        {"a character beyond 16 bits (𠀀), two halves",
+         {keyEvent(true, VK_PACKET, 0xD840), keyEvent(true, VK_PACKET, 0xDC00)},
+         1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
