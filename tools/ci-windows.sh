@@ -25,13 +25,23 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
 fi
 
-# A wine of our own in the build directory. Its server is started first, detached from every
-# pipe: one that wine starts on demand keeps our output open, and ctest or the build would hang.
+# A wine of our own in the build directory, made ready before any test starts. The games run with
+# their clock pinned by faketime, and nothing of wine itself may run under that clock: a prefix
+# update or a service started by a pinned game writes the frozen time into the prefix, or waits for
+# ever on it. So the prefix is made and updated first, with no update check left for later, and
+# `wineboot --init` is waited for to the end: it returns while its last setup steps still run, and
+# under load those overlapped the first games, which then came back empty or timed out. Then one
+# persistent server is started, detached from every pipe (one that wine starts on demand keeps our
+# output open, and ctest or the build would hang), and the game is run once on the real clock, so
+# that every service the games need is up.
 export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 export HOME=${HOME:-$build_dir}
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1 || true  # one left over from an earlier run of this prefix
 wineboot --init </dev/null >/dev/null 2>&1
+wineserver -w
+echo disable >"$WINEPREFIX/.update-timestamp"
+wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 toolchain=$source_dir/cmake/mingw-w64-x86_64.cmake
@@ -49,6 +59,7 @@ fi
 cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug \
   -DQZ_WARNINGS_AS_ERRORS=ON -DGTest_DIR="$gtest/lib/cmake/GTest"
 cmake --build "$build_dir"
+wine "$build_dir/qzvillage.exe" </dev/null >/dev/null 2>&1  # the title alone, on the real clock
 ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
 
 # The game must run on a bare Windows: nothing but system DLLs.
@@ -59,9 +70,10 @@ if grep -viE '^(kernel32|msvcrt)\.dll$' <<<"$dlls"; then
   exit 1
 fi
 
-# The ZIP archive the install rules make: the game alone, stripped.
+# The version information, read back from the executable.
+version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" "$build_dir/CMakeCache.txt")
+python3 "$source_dir/tools/check-windows-package.py" version "$build_dir/qzvillage.exe" "$version"
+
+# The ZIP archive: one folder with the game, stripped, how to play and the licence.
 (cd "$build_dir" && cpack -G ZIP)
-zip=$(ls "$build_dir"/qzvillage-*.zip)
-contents=$(python3 -m zipfile -l "$zip")
-echo "$contents"
-grep -q '/bin/qzvillage\.exe ' <<<"$contents"
+python3 "$source_dir/tools/check-windows-package.py" zip "$build_dir"/qzvillage-*-win64.zip

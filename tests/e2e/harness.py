@@ -59,11 +59,12 @@ def run_game(seed: int, stdin: bytes, *, locale: dict[str, str] | None = None,
 
 
 def run_command(argv: list[str], *, seed: int = 0, stdin=subprocess.DEVNULL, stdin_bytes: bytes | None = None,
-                timeout: float = DEFAULT_TIMEOUT, restore_signals: bool = True) -> Run:
-    """Like run_game for an arbitrary command line (a shell wrapping the game), killing the whole
-    process group on a timeout."""
+                timeout: float = DEFAULT_TIMEOUT, restore_signals: bool = True,
+                env: dict[str, str] | None = None) -> Run:
+    """Like run_game for an arbitrary command line (a shell or another launcher wrapping the game),
+    killing the whole process group on a timeout: a launcher killed alone leaves the game running."""
     proc = subprocess.Popen(argv, stdin=subprocess.PIPE if stdin_bytes is not None else stdin,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=game_env(seed),
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env or game_env(seed),
                             start_new_session=True, restore_signals=restore_signals)
     try:
         out, err = proc.communicate(stdin_bytes, timeout=timeout)

@@ -17,7 +17,6 @@ from __future__ import annotations
 import argparse
 import os
 import random
-import subprocess
 import sys
 import time
 import unittest
@@ -50,9 +49,8 @@ def run(seed: int, stdin: bytes, locale: dict[str, str]) -> harness.Run:
     env.update(locale)
     # faketime: a frozen clock at `seed` seconds, with the monotonic clock left alone (wine waits on it).
     env.update({"TZ": "UTC", "FAKETIME_FMT": "%s", "DONT_FAKE_MONOTONIC": "1"})
-    proc = subprocess.run(["faketime", "-f", str(seed), WINE, harness.GAME], input=stdin, capture_output=True,
-                          env=env, start_new_session=True, timeout=harness.DEFAULT_TIMEOUT)
-    return harness.Run(proc.stdout, proc.stderr, proc.returncode)
+    # faketime starts wine as its child: a timeout must end both.
+    return harness.run_command(["faketime", "-f", str(seed), WINE, harness.GAME], stdin_bytes=stdin, env=env)
 
 
 def expected(seed: int, stdin: bytes, name: bytes | None = None) -> tuple[bytes, int]:
