@@ -6,15 +6,8 @@
 #include <cctype>
 #include <map>
 
-TextEncoding encodingOfLocale(std::string_view locale)
+TextEncoding encodingOfCharset(std::string_view charset)
 {
-    const auto dot = locale.find('.');
-    if (dot == std::string_view::npos) {
-        return TextEncoding::Utf8;
-    }
-    std::string_view charset = locale.substr(dot + 1);
-    charset = charset.substr(0, charset.find('@'));
-
     std::string folded;
     for (const char c : charset) {
         if (c != '-' && c != '_') {
@@ -28,6 +21,17 @@ TextEncoding encodingOfLocale(std::string_view locale)
         }
     }
     return TextEncoding::Utf8;
+}
+
+TextEncoding encodingOfLocale(std::string_view locale)
+{
+    const std::string_view name = locale.substr(0, locale.find('@'));
+    const auto dot = name.find('.');
+    if (dot == std::string_view::npos) {
+        // No character set named: the C library's default for the place, GB2312 in these two.
+        return name == "zh_CN" || name == "zh_SG" ? TextEncoding::Gbk : TextEncoding::Utf8;
+    }
+    return encodingOfCharset(name.substr(dot + 1));
 }
 
 std::string encodeLiteral(std::string_view utf8, TextEncoding encoding)

@@ -1,13 +1,25 @@
-// Encodings on POSIX: the locale variables pick the encoding, iconv converts the game's texts.
+// Encodings on POSIX: the locale picks the encoding, iconv converts the game's texts.
 #include "console/text_encoding.h"
 
 #include <iconv.h>
+#include <langinfo.h>
 
+#include <clocale>
 #include <cstdlib>
+#include <string>
 
 TextEncoding consoleTextEncoding()
 {
-    // The first of these that is set and not empty decides, as for the C library itself.
+    // An installed locale: the C library knows its character set. The game's own locale is put
+    // back afterwards, so nothing else it does depends on the user's.
+    const std::string ownLocale = std::setlocale(LC_CTYPE, nullptr);
+    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+        const TextEncoding encoding = encodingOfCharset(nl_langinfo(CODESET));
+        std::setlocale(LC_CTYPE, ownLocale.c_str());
+        return encoding;
+    }
+    // One that is not installed: its name. The first of these that is set and not empty decides,
+    // as for the C library itself.
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         const char* value = std::getenv(variable);
         if (value != nullptr && *value != '\0') {

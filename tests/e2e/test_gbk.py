@@ -17,7 +17,9 @@ from __future__ import annotations
 import argparse
 import os
 import random
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
@@ -117,6 +119,33 @@ class Names(GbkCase):
     def test_a_refused_gbk_name_is_replaced(self) -> None:
         stdin = b"1\nFirst\nn\n" + STAND_IN + b" y\r\ny\r\n" + b"4\r\n3\r\n1\r\n" * 500
         self.check(5, stdin, locales()[0], "小明".encode("gbk"))
+
+
+class GeneratedLocales(GbkCase):
+    """Locales made with localedef, as a system that has them installed: the C library's character
+    set decides, and the name only when the locale is missing."""
+
+    def test_the_c_library_names_the_character_set(self) -> None:
+        if WINE:
+            self.skipTest("the Windows build writes code page 936 whatever the locale")
+        with tempfile.TemporaryDirectory() as root:
+            for folder, charset in (("gb", "GB2312"), ("utf8", "UTF-8")):
+                path = os.path.join(root, folder, "zh_CN")
+                os.mkdir(os.path.dirname(path))
+                made = subprocess.run(["localedef", "-c", "-i", "zh_CN", "-f", charset, path], capture_output=True)
+                self.assertTrue(os.path.isdir(path), f"localedef (Debian's locales package): {made.stderr!r}")
+            os.mkdir(os.path.join(root, "none"))
+            rows = [("gb", "zh_CN", True),     # zh_CN in GB2312, glibc's default for it
+                    ("utf8", "zh_CN", False),  # zh_CN in UTF-8: the C library, not the name, decides
+                    ("none", "zh_CN", True),   # not installed: the name's default
+                    ("none", "zh_TW", False)]
+            for folder, name, writes_gbk in rows:
+                with self.subTest(folder=folder, name=name):
+                    locale = {"LOCPATH": os.path.join(root, folder), "LANG": name}
+                    if writes_gbk:
+                        self.check(0, ALWAYS_ATTACK, locale)
+                    else:
+                        self.assertEqual(run(0, ALWAYS_ATTACK, locale).stdout, reference_game.play(0, ALWAYS_ATTACK)[0])
 
 
 class RandomGames(GbkCase):
