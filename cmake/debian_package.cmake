@@ -6,8 +6,9 @@ set(QZ_INSTALL_GAMESDIR games CACHE STRING "Where the game is installed, relativ
 install(TARGETS qzvillage RUNTIME DESTINATION ${QZ_INSTALL_GAMESDIR})
 
 # Who answers for the package: its Maintainer field and the changelog's signature, "Name <address>".
-# No address is made up here. Left empty, it is taken from the packager, as Debian's own tools do:
-# DEBFULLNAME (or the authors' name) and DEBEMAIL, else EMAIL, else git's user.email.
+# No address is made up here. Left empty, it is taken from the packager, as Debian's own tools do,
+# from DEBFULLNAME (or the authors' name) and DEBEMAIL, else EMAIL; else from the commit packaged,
+# whose committer's address is the same wherever it is built.
 set(QZ_PACKAGE_MAINTAINER "" CACHE STRING "The Debian package's Maintainer, \"Name <address>\"")
 set(maintainer "${QZ_PACKAGE_MAINTAINER}")
 if(NOT maintainer)
@@ -16,7 +17,7 @@ if(NOT maintainer)
     set(address "$ENV{EMAIL}")
   endif()
   if(NOT address)
-    execute_process(COMMAND git config user.email WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    execute_process(COMMAND git log -1 --format=%ce WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
                     OUTPUT_VARIABLE address OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   endif()
   set(name "$ENV{DEBFULLNAME}")
