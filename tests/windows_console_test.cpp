@@ -82,8 +82,8 @@ TEST_F(RealConsole, PauseEndsOnKeysThatYieldACharacterOrACode)
 {
     const std::vector<INPUT_RECORD> shiftCtrlCaps = [] {
         std::vector<INPUT_RECORD> keys;
-        for (const WORD key : {VK_SHIFT, VK_CONTROL, VK_CAPITAL}) {
-            const auto pressed = press(key);
+        for (const int key : {VK_SHIFT, VK_CONTROL, VK_CAPITAL}) {
+            const auto pressed = press(static_cast<WORD>(key));
             keys.insert(keys.end(), pressed.begin(), pressed.end());
         }
         return keys;

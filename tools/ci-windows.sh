@@ -39,7 +39,10 @@ export HOME=${HOME:-$build_dir}
 mkdir -p "$WINEPREFIX"
 wineserver -k >/dev/null 2>&1 || true  # one left over from an earlier run of this prefix
 wineboot --init </dev/null >/dev/null 2>&1
-wineserver -w
+if ! timeout 600 wineserver -w; then
+  echo "the wine prefix was not ready after ten minutes" >&2
+  exit 1
+fi
 echo disable >"$WINEPREFIX/.update-timestamp"
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
