@@ -25,15 +25,15 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
 fi
 
-# A wine of our own in the build directory, made ready before any test starts. The games run with
-# their clock pinned by faketime, and nothing of wine itself may run under that clock: a prefix
-# update or a service started by a pinned game writes the frozen time into the prefix, or waits for
-# ever on it. So the prefix is made and updated first, with no update check left for later, and
-# `wineboot --init` is waited for to the end: it returns while its last setup steps still run, and
-# under load those overlapped the first games, which then came back empty or timed out. Then one
-# persistent server is started, detached from every pipe (one that wine starts on demand keeps our
-# output open, and ctest or the build would hang), and the game is run once on the real clock, so
-# that every service the games need is up.
+# A wine of our own in the build directory, made ready before any test starts. A wine process
+# that finds the prefix's services not yet running starts them itself, and they inherit its pipes
+# and its environment: the process's reader then waits until its timeout for output that the
+# services hold open, and under faketime the services keep the frozen clock, or write it into the
+# prefix. `wineboot --init` returns while its last setup steps still run (seconds, more under
+# load), and a new server starts none of them until some process needs them. So: the prefix is
+# made and waited for to the end, its update check is turned off, one persistent server is started,
+# detached from every pipe, and the services are started by a wineboot of their own, on the real
+# clock, before any test runs.
 export WINEPREFIX=$build_dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 export HOME=${HOME:-$build_dir}
 mkdir -p "$WINEPREFIX"
@@ -44,8 +44,9 @@ if ! timeout 600 wineserver -w; then
   exit 1
 fi
 echo disable >"$WINEPREFIX/.update-timestamp"
-wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot </dev/null >/dev/null 2>&1
 
 toolchain=$source_dir/cmake/mingw-w64-x86_64.cmake
 
@@ -62,7 +63,6 @@ fi
 cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug \
   -DQZ_WARNINGS_AS_ERRORS=ON -DGTest_DIR="$gtest/lib/cmake/GTest"
 cmake --build "$build_dir"
-wine "$build_dir/qzvillage.exe" </dev/null >/dev/null 2>&1  # the title alone, on the real clock
 ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
 
 # The game must run on a bare Windows: nothing but system DLLs.
