@@ -34,19 +34,24 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${maintainer}")
 
 # Gzipped as Debian wants them, without a name or time stamp in the header, so builds are repeatable.
 find_program(QZ_GZIP gzip REQUIRED)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the package's own revision: changelog.Debian, not changelog
-set(QZ_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
-configure_file(cmake/debian/changelog.in changelog.Debian @ONLY)
 function(qz_gzip input output)
   add_custom_command(OUTPUT ${output} COMMAND ${QZ_GZIP} -9n --stdout ${input} > ${output} DEPENDS ${input} VERBATIM)
+  add_custom_target(qz_gzip_${output} ALL DEPENDS ${PROJECT_BINARY_DIR}/${output})
 endfunction()
-qz_gzip(${PROJECT_SOURCE_DIR}/doc/qzvillage.6 ${PROJECT_BINARY_DIR}/qzvillage.6.gz)
-qz_gzip(${PROJECT_BINARY_DIR}/changelog.Debian ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
-add_custom_target(qz_gzipped_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/qzvillage.6.gz ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
 
+qz_gzip(${PROJECT_SOURCE_DIR}/doc/qzvillage.6 qzvillage.6.gz)
 install(FILES ${PROJECT_BINARY_DIR}/qzvillage.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qzvillage)
+
+# The changelog is signed by the maintainer: without one there is none (and no package, below).
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the package's own revision: changelog.Debian, not changelog
+if(maintainer)
+  set(QZ_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+  configure_file(cmake/debian/changelog.in changelog.Debian @ONLY)
+  qz_gzip(${PROJECT_BINARY_DIR}/changelog.Debian changelog.Debian.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qzvillage_<version>-<release>_<arch>.deb
