@@ -22,10 +22,11 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake --workflow --preset web
-# The ZIP holds the site in one folder: the page, the game and xterm.js.
+# The ZIP holds the site in one folder: the page, the game, xterm.js and their licences.
 listing=$(python3 -m zipfile -l build/web/qzvillage-web-*.zip)
 echo "$listing"
-for file in index.html page.js player_input.js page.css qzvillage.js qzvillage.wasm xterm.js xterm.css; do
+for file in index.html page.js player_input.js page.css qzvillage.js qzvillage.wasm xterm.js xterm.css \
+  LICENSE.txt xterm-LICENSE.txt; do
   grep -q "^qzvillage-web-[0-9.]*/$file " <<<"$listing"
 done
 ctest --preset web
