@@ -5,6 +5,17 @@
 #   tools/ci-windows.sh [BUILD_DIR]      (default build/win)
 # Installs what it needs with apt-get when it is missing (as root).
 set -euo pipefail
+
+# Debian's wine64 comes without wine's preloader, so its loader sits at 0x7d000000 and the kernel
+# puts the heap at a random place in the gigabyte above it: about once in a few thousand starts
+# over 0x7ffe0000, where wine must map the page it shares with Windows programs. That wine ends at
+# once with status 1, saying nothing unless its err channel is on ("failed to map the shared user
+# data"). Without address randomization the heap stays right above the loader; every process
+# started below, wine included, inherits that.
+if (( (0x$(cat /proc/self/personality) & 0x40000) == 0 )); then
+  exec setarch "$(uname -m)" -R "$0" "$@"
+fi
+
 cd "$(dirname "$0")/.."
 source_dir=$PWD
 build_dir=${1:-build/win}
