@@ -11,8 +11,8 @@ enum class TextEncoding {
 };
 
 // The encoding this console expects: on Windows always code page 936. On POSIX, GBK when the
-// locale's character set is GBK, GB2312, GB18030 or CP936, and UTF-8 otherwise. The C library
-// names the set of an installed locale; for one that is not installed, the locale's name
+// locale's character set is GBK, GB2312, GB18030, CP936 or EUC-CN, and UTF-8 otherwise. The C
+// library names the set of an installed locale; for one that is not installed, the locale's name
 // (LC_ALL, else LC_CTYPE, else LANG) is read instead.
 TextEncoding consoleTextEncoding();
 
