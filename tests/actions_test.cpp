@@ -1,6 +1,6 @@
 // The six actions: formulas and their traces, the damage rule, costs, guard, and the pause.
 #include "combat/actions.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

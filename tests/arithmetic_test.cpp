@@ -3,7 +3,7 @@
 // sanitizer build reports), and a formula whose parts leave int but whose sum fits must stay exact.
 #include "combat/actions.h"
 #include "combat/saturating.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

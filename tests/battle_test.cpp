@@ -1,6 +1,6 @@
 // The battle loop: the panel, the menu, the order of the death checks, and lost turns.
 #include "combat/battle.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

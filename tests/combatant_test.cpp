@@ -1,6 +1,6 @@
 // Making fighters: the hero's dialogues, and the enemies' draws in their order.
 #include "combat/combatant.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The console's rules: how parts are written, the three reads, and the pause's held-back code.
 #include "console/console.h"
-#include "tests/game_session.h"
-#include "tests/scripted_keys.h"
+#include "tests/support/game_session.h"
+#include "tests/support/scripted_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -110,16 +110,4 @@ TEST(Pause, ASpecialKeysSecondCodeEndsTheNextPauseAtOnce)
     waitForKey(game.console);  // waits again
     EXPECT_EQ(keyboardReads(), 2);
     EXPECT_EQ(countOf(game.takeOutput(), "按任意键继续...\n"), 3);
-}
-
-TEST(TextEncodingChoice, TheLocalesCharacterSetDecides)
-{
-    for (const char* gbk : {"zh_CN.GBK", "zh_CN.gb2312", "zh_CN.GB18030", "zh_CN.cp936", "zh_CN.EUC-CN",
-                            "zh_CN.gbk@pinyin", "C.GB-2312", "zh_CN", "zh_SG", "zh_CN@pinyin"}) {
-        EXPECT_EQ(encodingOfLocale(gbk), TextEncoding::Gbk) << gbk;
-    }
-    for (const char* other :
-         {"zh_CN.UTF-8", "C", "POSIX", "en_US.utf8", "zh_TW", "zh_HK", "", "zh_CN.GBKX", "zh_CNX", "en_US@zh_CN"}) {
-        EXPECT_EQ(encodingOfLocale(other), TextEncoding::Utf8) << other;
-    }
 }

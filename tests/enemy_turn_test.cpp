@@ -1,7 +1,7 @@
 // The enemy's choice: which codes each situation can give, picked by which draw, and how many
 // draws each situation makes.
 #include "combat/enemy_turn.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

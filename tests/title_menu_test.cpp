@@ -1,6 +1,6 @@
 // The title menu: its exact screen, its three outcomes, and input left over for the campaign.
 #include "app/title_menu.h"
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 #include <gtest/gtest.h>
 

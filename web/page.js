@@ -1,7 +1,7 @@
 // The page around the game: the terminal, one game after another without a reload, the touch
 // buttons, the transcript, and the page's own words on how a game ended or why it cannot start.
 // Each game is a fresh instance of the compiled module; its standard streams and its pause are
-// wired to the terminal here (console/*_web.cpp is the other side).
+// wired to the terminal here (console/web/*.cpp is the other side).
 "use strict";
 
 const ENDINGS = {
@@ -64,7 +64,7 @@ function compileGame() {
   return compiled;
 }
 
-// The hooks console/*_web.cpp calls, for one game reading from `player`.
+// The hooks console/web/*.cpp calls, for one game reading from `player`.
 function gameHooks(wasm, player, seen) {
   let line = null;
   return {

@@ -17,7 +17,7 @@ import random
 import sys
 from typing import Callable
 
-for folder in ("reference", "e2e"):
+for folder in ("reference", "support", "e2e"):
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", folder))
 
 import reference_game  # noqa: E402  (the paths above must come first)

@@ -5,7 +5,7 @@ session: with no controlling terminal the pause prompt does not wait, and every 
 by a timeout. The reference model in ../reference is made importable as `reference_game`.
 
 Each test script runs as
-    python3 test_x.py --game PATH/qzvillage --clock PATH/libpinned_clock.so [unittest args]
+    PYTHONPATH=tests/support python3 tests/e2e/test_x.py --game PATH/qzvillage --clock PATH/libpinned_clock.so [unittest args]
 """
 from __future__ import annotations
 

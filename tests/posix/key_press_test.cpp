@@ -5,7 +5,7 @@
 // With the clock pinned to 0 the hero who accepts the first roll has 138 HP and DPS 38, and the
 // first foe is 石魔 with 118 HP: nobody falls in the first two rounds, so every action below ends
 // in exactly one pause.
-#include "tests/pty_session.h"
+#include "tests/support/pty_session.h"
 
 #include <gtest/gtest.h>
 

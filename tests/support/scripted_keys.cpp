@@ -1,4 +1,4 @@
-#include "tests/scripted_keys.h"
+#include "tests/support/scripted_keys.h"
 
 #include <deque>
 

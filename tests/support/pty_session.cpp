@@ -1,6 +1,6 @@
 // Starting the real game on a pseudo-terminal and watching it from the terminal's other end.
 // QZ_GAME_PATH and QZ_PINNED_CLOCK_PATH come from the build.
-#include "tests/pty_session.h"
+#include "tests/support/pty_session.h"
 
 #include <pty.h>
 

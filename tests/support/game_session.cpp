@@ -1,4 +1,4 @@
-#include "tests/game_session.h"
+#include "tests/support/game_session.h"
 
 int countOf(const std::string& text, const std::string& needle)
 {
