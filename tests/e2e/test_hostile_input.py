@@ -14,6 +14,7 @@ import tempfile
 import time
 
 import harness
+import reference_game
 
 TITLE = harness.TITLE
 MIB = 1 << 20
@@ -169,6 +170,22 @@ class InheritedDescriptors(harness.GameTestCase):
         self.assertGreater(len(out), 1 << 20)
         self.assert_matches_reference(self.SEED, answers, harness.Run(bytes(out), proc.stderr.read(), proc.returncode))
         proc.stderr.close()
+
+
+class WithoutATerminal(harness.GameTestCase):
+    def test_the_terminal_is_looked_for_once_in_a_game(self) -> None:
+        count_read, count_write = os.pipe()
+        env = harness.game_env(70)
+        env.update({"LD_PRELOAD": f"{harness.CLOCK} {harness.TTY_OPEN_COUNTER}", "QZ_TTY_OPENS_FD": str(count_write)})
+        answers = b"1\nHero\ny\ny\n" + b"1\n" * 3000
+        proc = subprocess.run([harness.GAME], input=answers, capture_output=True, env=env, start_new_session=True,
+                              pass_fds=(count_write,), timeout=harness.DEFAULT_TIMEOUT)
+        os.close(count_write)
+        with os.fdopen(count_read, "rb") as counts:
+            opens = len(counts.read())
+        self.assertEqual(proc.stdout, reference_game.play(70, answers)[0])
+        self.assertGreater(proc.stdout.count(harness.PAUSE), 100)
+        self.assertEqual(opens, 1)
 
 
 OUTPUT_FAILED = b"qzvillage: the game's output could not be written\n"
