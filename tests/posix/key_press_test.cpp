@@ -1,6 +1,7 @@
 // The real game on a real terminal: the pause reads one key straight from the terminal, without
 // echo or Enter, leaves typed-ahead answers alone, keeps the second code of a special key for the
-// next pause, and gives the terminal back exactly as it found it, whichever way the game is left.
+// next pause, changes the terminal only in the foreground, and gives it back exactly as it found
+// it, whichever way the game is left. A read of the terminal that fails ends the game with status 2.
 //
 // With the clock pinned to 0 the hero who accepts the first roll has 138 HP and DPS 38, and the
 // first foe is 石魔 with 118 HP: nobody falls in the first two rounds, so every action below ends

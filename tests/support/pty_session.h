@@ -19,7 +19,8 @@ inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
 // How the game sits on its terminal.
 enum class Launch {
     // A job of a small shell: its own process group in the foreground, the shell waiting for it
-    // in the same session. This is how a player starts it, and Ctrl-Z can stop it.
+    // in the same session, and doing the job control it is asked. This is how a player starts
+    // it, and Ctrl-Z can stop it.
     AsJob,
     // A job of the small shell started in the background: its own process group, with the
     // shell's group in the foreground, as after `qzvillage &`.
