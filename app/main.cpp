@@ -12,26 +12,28 @@
 
 namespace {
 
-// Output that could not be written: a full disk, a reader gone while SIGPIPE is ignored. The game
-// stops at its next read or pause, which then neither waits nor counts as the player's choice.
-constexpr int kExitOutputFailed = 2;
+// Output that could not be written (a full disk, a reader gone while SIGPIPE is ignored) stops the
+// game at its next read or pause, which then neither waits nor counts as the player's choice; input
+// that could not be read (an I/O error, a directory) stops it at that read. Either way it ends as
+// at the end of the input, and this status and a line on standard error say that it failed.
+constexpr int kExitFailed = 2;
 
 }  // namespace
 
 int main()
 {
     const ConsoleSession session;
-    // The C++ standard streams keep their own buffers, not C stdio's; the game's input stays tied
-    // to its output, so a prompt shows before its read.
-    std::ios::sync_with_stdio(false);
     Console console{consoleInput(), consoleOutput(), consoleTextEncoding(), std::nullopt};
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(std::time(nullptr)));
     const int status = runTitleMenu(random, console);
-    if (!console.out.flush()) {
+    const bool written = static_cast<bool>(console.out.flush());
+    if (!written) {
         std::cerr << "qzvillage: the game's output could not be written\n";
-        return kExitOutputFailed;
     }
-    return status;
+    if (console.in.bad()) {
+        std::cerr << "qzvillage: the game's input could not be read\n";
+    }
+    return written && !console.in.bad() ? status : kExitFailed;
 }

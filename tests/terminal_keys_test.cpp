@@ -30,6 +30,7 @@ TEST(TerminalKeys, EachKeyTakesAllItsBytesAndNoMore)
         {{{"\x1b\x1bx"}}, "1b, 78"},                               // Alt+Esc, then x
         {{{"\x1b[" + std::string(40, '1') + "~x"}}, "e0 00, 78"},  // no length limit
         {{{"\x1b[200~a\x1b[A\n\x1b[201~x"}}, "1b, 78"},            // a bracketed paste is one key
+        {{{"\x1b[200~a\x1b\x1b[201~x"}}, "1b, 78"},                // its end right after a stray ESC
         {{{"\x1b[M !\"k"}}, "1b, 6b"},                             // mouse reports: X10, then SGR
         {{{"\x1b[<0;12;5M\x1b[<0;12;5m"}}, "1b, 1b"},
         {{{"\x1b[1\x03"}}, "e0 00, 03"},  // a control byte cannot continue a sequence
@@ -39,6 +40,7 @@ TEST(TerminalKeys, EachKeyTakesAllItsBytesAndNoMore)
         {{{"\x1b[1;5"}, {"x", 80}}, "e0 00, 78"},
         {{{"\x1b["}}, "5b"},  // Alt+[
         {{{"好\xc3\xa9\xf0\x9f\x98\x80"}}, "e5, c3, f0"},
+        {{{"，x"}}, "ef, 78"},  // EF BC 8C, the last lead byte of three
         {{{"\xe4"
            "1\x80\xff"}},
          "e4, 31, 80, ff"},  // a lead byte the next one cannot continue

@@ -1,12 +1,16 @@
 // The pause's keystroke on POSIX: one key read from the controlling terminal (/dev/tty) in
 // non-canonical mode without echo, never through standard input, so typed-ahead answers stay
-// where they are. Raw mode lasts one key press; the terminal gets its own settings back on every
-// way out: the end of the read, Ctrl-Z, and every signal whose default action ends the process.
+// where they are. Raw mode lasts one key press, and only the foreground job changes the terminal:
+// a pause in the background lets job control stop the game (SIGTTOU), as it stops any job that
+// touches its terminal from there, and takes raw mode once the shell brings the game back. The
+// terminal gets its own settings back on every way out: the end of the read, Ctrl-Z, and every
+// signal whose default action ends the process and that the C library lets a program catch.
 #include "console/key_press.h"
 #include "console/terminal_keys.h"
 
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
@@ -21,6 +25,11 @@ termios gOriginal{};
 termios gRaw{};
 struct sigaction gPrevious[NSIG] {};
 bool gHandled[NSIG]{};
+// Whether the terminal may be in raw mode on the pause's account, so that a handler must put it back.
+volatile sig_atomic_t gHeld = 0;
+// Set by a handler after which raw mode must be taken again: the terminal was given back for a
+// stop, or the game was continued, and the shell may have set the terminal meanwhile.
+volatile sig_atomic_t gRetake = 0;
 
 // A byte read after the end of one key begins the next.
 TerminalKeys gKeys;
@@ -62,9 +71,19 @@ void raiseAlone(int signal)
     raise(signal);
 }
 
+// Puts the terminal back from a handler, but only while the game is the foreground job: a handler
+// runs with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
+// terminal, which would then be the shell's.
+void giveBackFromHandler()
+{
+    if (gHeld != 0 && tcgetpgrp(gTerminal) == getpgrp()) {
+        tcsetattr(gTerminal, TCSANOW, &gOriginal);
+    }
+}
+
 extern "C" void onFatalSignal(int signal)
 {
-    tcsetattr(gTerminal, TCSANOW, &gOriginal);
+    giveBackFromHandler();
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // ends the process as it would have
 }
@@ -72,22 +91,17 @@ extern "C" void onFatalSignal(int signal)
 extern "C" void onStop(int)
 {
     const int savedErrno = errno;
-    tcsetattr(gTerminal, TCSANOW, &gOriginal);
+    giveBackFromHandler();
     sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
     raiseAlone(SIGTSTP);  // the process stops here; SIGCONT resumes it
-    // Raw again for the rest of the key read. SIGCONT's handler does that too after a real stop,
-    // but a process group that no shell could resume is never stopped: the kernel drops the signal.
-    tcsetattr(gTerminal, TCSANOW, &gRaw);
     setHandler(SIGTSTP, onStop);
+    // Even when it did not stop: the kernel drops the signal for a process group that no shell
+    // could resume, and the terminal is back in its own mode all the same.
+    gRetake = 1;
     errno = savedErrno;
 }
 
-extern "C" void onContinue(int)
-{
-    const int savedErrno = errno;
-    tcsetattr(gTerminal, TCSANOW, &gRaw);
-    errno = savedErrno;
-}
+extern "C" void onContinue(int) { gRetake = 1; }
 
 void (*handlerFor(int signal))(int)
 {
@@ -100,31 +114,15 @@ void (*handlerFor(int signal))(int)
     return endsTheProcess(signal) ? onFatalSignal : nullptr;
 }
 
-// Every signal blocked for the life of the object, so that no handler runs halfway through
-// setting raw mode up or taking it down.
-class BlockedSignals {
-public:
-    BlockedSignals()
-    {
-        sigset_t all;
-        sigfillset(&all);
-        sigprocmask(SIG_BLOCK, &all, &previous_);
-    }
-    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-
-private:
-    sigset_t previous_{};
-};
-
 void installHandlers()
 {
+    // The C library keeps two real-time signals for itself: sigaction refuses them, so they go
+    // unhandled, as SIGKILL and SIGSTOP do.
     for (int signal = 1; signal < NSIG; ++signal) {
         void (*handler)(int) = handlerFor(signal);
         gHandled[signal] = handler != nullptr && sigaction(signal, nullptr, &gPrevious[signal]) == 0 &&
                            // What the parent chose to ignore stays ignored. SIGCONT's handler only
-                           // takes raw mode again, so it goes in even then.
+                           // has raw mode taken again, so it goes in even then.
                            (gPrevious[signal].sa_handler != SIG_IGN || signal == SIGCONT);
         if (gHandled[signal]) {
             setHandler(signal, handler);
@@ -141,6 +139,53 @@ void restoreHandlers()
     }
 }
 
+// `set` without the two signals that stop a background job touching its terminal. They are
+// never blocked while the pause touches it: blocked, the kernel would let the change through.
+sigset_t withoutJobControl(sigset_t set)
+{
+    sigdelset(&set, SIGTTIN);
+    sigdelset(&set, SIGTTOU);
+    return set;
+}
+
+bool isIgnored(int signal)
+{
+    struct sigaction current {};
+    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+// Waits until the game's process group is the terminal's foreground group. In the background a
+// tcdrain, which changes nothing, has the kernel stop the game (SIGTTOU) until the shell brings it
+// to the foreground; sent on in the background instead, it is stopped again. `waitMask` lets
+// signals through meanwhile, so that a stopped game can still be ended. False when the game is in
+// the background and job control cannot stop it: SIGTTOU ignored, or a process group that no shell
+// could resume, for which the kernel answers EIO.
+bool waitForForeground(int terminal, const sigset_t& waitMask)
+{
+    for (;;) {
+        const pid_t foreground = tcgetpgrp(terminal);
+        if (foreground == getpgrp()) {
+            return true;
+        }
+        if (foreground < 0 || isIgnored(SIGTTOU)) {
+            return false;
+        }
+        sigset_t blocked;
+        sigprocmask(SIG_SETMASK, &waitMask, &blocked);
+        const int drained = tcdrain(terminal);
+        const int error = errno;
+        sigprocmask(SIG_SETMASK, &blocked, nullptr);
+        if (drained == 0) {
+            // After a stop the game may be in the foreground now; otherwise the kernel let a
+            // background process through, and there is no job control to wait for.
+            return tcgetpgrp(terminal) == getpgrp();
+        }
+        if (error != EINTR) {
+            return false;
+        }
+    }
+}
+
 bool terminalIsRaw(int terminal)
 {
     termios now{};
@@ -148,12 +193,23 @@ bool terminalIsRaw(int terminal)
            (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 && now.c_cc[VTIME] == 0;
 }
 
-// Raw mode for one key press: set up by the constructor, undone by the destructor.
+// Raw mode for one key press: set up by the constructor, undone by the destructor. Every signal
+// but SIGTTIN and SIGTTOU stays blocked for its whole life, except while the pause waits, so no
+// handler runs halfway through a change of the terminal or between a check and the wait after it.
 class RawMode {
 public:
     explicit RawMode(int terminal)
     {
         gTerminal = terminal;
+        sigset_t all;
+        sigfillset(&all);
+        const sigset_t blocked = withoutJobControl(all);
+        sigprocmask(SIG_SETMASK, &blocked, &previous_);
+        waitMask_ = withoutJobControl(previous_);
+        installHandlers();
+        if (!waitForForeground(terminal, waitMask_) || tcgetattr(terminal, &gOriginal) != 0) {
+            return;
+        }
         gRaw = gOriginal;
         // ISIG stays: Ctrl-C still interrupts, Ctrl-Z still stops. Without IEXTEN Ctrl-V and Ctrl-O
         // are keys, and without IXON so are Ctrl-S and Ctrl-Q, not flow control.
@@ -161,70 +217,92 @@ public:
         gRaw.c_iflag &= ~static_cast<tcflag_t>(IXON);
         gRaw.c_cc[VMIN] = 1;
         gRaw.c_cc[VTIME] = 0;
-        const BlockedSignals blocked;
-        installHandlers();
+        gHeld = 1;
+        gRetake = 0;
         // tcsetattr succeeds when any one change took; only the whole of raw mode will do.
         raw_ = tcsetattr(terminal, TCSANOW, &gRaw) == 0 && terminalIsRaw(terminal);
     }
 
     ~RawMode()
     {
-        const BlockedSignals blocked;
         // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive.
-        tcsetattr(gTerminal, TCSANOW, &gOriginal);
+        if (gHeld != 0 && waitForForeground(gTerminal, waitMask_)) {
+            tcsetattr(gTerminal, TCSANOW, &gOriginal);
+        }
+        gHeld = 0;
         restoreHandlers();
+        sigprocmask(SIG_SETMASK, &previous_, nullptr);
     }
 
     RawMode(const RawMode&) = delete;
     RawMode& operator=(const RawMode&) = delete;
 
-    // False when the terminal would not take raw mode: a read now would wait for a whole line, echoed.
+    // False when the terminal would not take raw mode (a read now would wait for a whole line,
+    // echoed), or when the game is in the background and job control cannot stop it.
     bool taken() const { return raw_; }
 
+    // Waits for one byte, at most `timeoutMs` (-1: for ever), with signals let through. After a
+    // stop or a continue it takes raw mode again first, in the foreground. Empty when no byte
+    // came in time, the read failed, or raw mode could not be taken again.
+    std::optional<unsigned char> readByte(int timeoutMs)
+    {
+        const int terminal = gTerminal;
+        for (;;) {
+            pollfd ready{terminal, POLLIN, 0};
+            const timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1'000'000L};
+            const int polled = ppoll(&ready, 1, timeoutMs < 0 ? nullptr : &timeout, &waitMask_);
+            if (polled < 0 && errno == EINTR) {
+                if (gRetake != 0 && !retake()) {
+                    return std::nullopt;
+                }
+                continue;
+            }
+            if (polled <= 0) {
+                return std::nullopt;
+            }
+            unsigned char byte = 0;
+            const ssize_t got = read(terminal, &byte, 1);
+            if (got == 1) {
+                return byte;
+            }
+            if (got < 0 && errno != EINTR) {
+                return std::nullopt;
+            }
+        }
+    }
+
 private:
+    bool retake()
+    {
+        gRetake = 0;
+        return waitForForeground(gTerminal, waitMask_) && tcsetattr(gTerminal, TCSANOW, &gRaw) == 0 &&
+               terminalIsRaw(gTerminal);
+    }
+
+    sigset_t previous_{};
+    sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN and SIGTTOU
     bool raw_ = false;
 };
 
-// One byte, waiting at most `timeoutMs` (-1: for ever). Empty when none came or the read failed.
-std::optional<unsigned char> readByte(int terminal, int timeoutMs)
+// The controlling terminal, looked for once per game and kept open; -1 when there is none.
+int controllingTerminal()
 {
-    for (;;) {
-        pollfd ready{terminal, POLLIN, 0};
-        const int polled = poll(&ready, 1, timeoutMs);
-        if (polled < 0 && errno == EINTR) {
-            continue;  // Ctrl-Z and fg land here; go on waiting
-        }
-        if (polled <= 0) {
-            return std::nullopt;
-        }
-        unsigned char byte = 0;
-        const ssize_t got = read(terminal, &byte, 1);
-        if (got == 1) {
-            return byte;
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        return std::nullopt;
-    }
+    static const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return terminal;
 }
 
 }  // namespace
 
 KeyPress readKeyPress(TextEncoding encoding)
 {
-    const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int terminal = controllingTerminal();
     if (terminal < 0) {
         return KeyPress{};
     }
-    KeyPress key;
-    if (tcgetattr(terminal, &gOriginal) == 0) {
-        const RawMode raw(terminal);
-        if (raw.taken()) {
-            key = readTerminalKey(
-                gKeys, [terminal](int timeoutMs) { return readByte(terminal, timeoutMs); }, encoding);
-        }
+    RawMode raw(terminal);
+    if (!raw.taken()) {
+        return KeyPress{};
     }
-    close(terminal);
-    return key;
+    return readTerminalKey(
+        gKeys, [&raw](int timeoutMs) { return raw.readByte(timeoutMs); }, encoding);
 }

@@ -44,15 +44,17 @@ def gbk(utf8: bytes) -> bytes:
     return utf8.decode("utf-8").encode("gbk")
 
 
-def run(seed: int, stdin: bytes, locale: dict[str, str]) -> harness.Run:
+def run(seed: int, stdin: bytes | int, locale: dict[str, str]) -> harness.Run:
+    """One game on the answers `stdin`, or on the descriptor `stdin` as its standard input."""
+    streams = {"stdin": stdin} if isinstance(stdin, int) else {"stdin_bytes": stdin}
     if WINE is None:
-        return harness.run_game(seed, stdin, locale=locale)
+        return harness.run_command([harness.GAME], env=harness.game_env(seed, locale), **streams)
     env = {key: value for key, value in os.environ.items() if not key.startswith(("LC_", "LANG"))}
     env.update(locale)
     # faketime: a frozen clock at `seed` seconds, with the monotonic clock left alone (wine waits on it).
     env.update({"TZ": "UTC", "FAKETIME_FMT": "%s", "DONT_FAKE_MONOTONIC": "1"})
     # faketime starts wine as its child: a timeout must end both.
-    return harness.run_command(["faketime", "-f", str(seed), WINE, harness.GAME], stdin_bytes=stdin, env=env)
+    return harness.run_command(["faketime", "-f", str(seed), WINE, harness.GAME], env=env, **streams)
 
 
 def expected(seed: int, stdin: bytes, name: bytes | None = None) -> tuple[bytes, int]:
@@ -103,6 +105,20 @@ class WholeGames(GbkCase):
         for seed in test_agreement.EDGE_SEEDS:
             with self.subTest(seed=seed):
                 self.check(seed, b"1\nHero\ny\ny\n" + b"123456" * 300, locales()[0])
+
+
+class UnreadableInput(unittest.TestCase):
+    """A read that fails is no end of the input, on Windows as on POSIX (this script is the one
+    that plays the Windows build): the title, then status 2 and one line on stderr."""
+
+    def test_a_standard_input_open_only_for_writing(self) -> None:
+        fd = os.open(os.devnull, os.O_WRONLY)
+        try:
+            got = run(0, fd, locales()[0])
+        finally:
+            os.close(fd)
+        self.assertEqual((got.stdout, got.status), (expected(0, b"")[0], 2))
+        self.assertEqual(got.stderr.rstrip(b"\r\n"), b"qzvillage: the game's input could not be read")
 
 
 class Names(GbkCase):

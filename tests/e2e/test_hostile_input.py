@@ -1,7 +1,8 @@
 """The real binary under hostile input and hostile surroundings: nothing to read, only blanks,
 huge names and lines, NULs and invalid UTF-8, CRLF line ends, standard input or output closed,
-and a reader that goes away early. Each run is bounded by a timeout, must end with a sane status
-and must write nothing on stderr; where the transcript is defined it is checked too.
+unreadable or non-blocking, and a reader that goes away early or reads slowly. Each run is bounded
+by a timeout and must end with a sane status; where the transcript is defined it is checked too,
+and stderr stays empty unless the game failed.
 """
 from __future__ import annotations
 
@@ -10,8 +11,10 @@ import random
 import signal
 import subprocess
 import tempfile
+import time
 
 import harness
+import reference_game
 
 TITLE = harness.TITLE
 MIB = 1 << 20
@@ -40,14 +43,6 @@ class NothingToPlay(harness.GameTestCase):
     def test_stdin_closed(self) -> None:
         # fd 0 is not open at all, as after the shell's <&-.
         self.check_title_only(harness.run_command(["sh", "-c", 'exec "$0" <&-', harness.GAME]))
-
-    def test_stdin_is_a_directory(self) -> None:
-        # Every read fails with an error rather than reaching the end.
-        directory = os.open(os.curdir, os.O_RDONLY)
-        try:
-            self.check_title_only(harness.run_command([harness.GAME], stdin=directory))
-        finally:
-            os.close(directory)
 
     def test_nul_and_invalid_utf8_at_the_title(self) -> None:
         for stdin in (b"\x001\n", b"\xff\xfe1\n", b"\xe4\xb8\n1\n", "１\n".encode()):
@@ -112,6 +107,85 @@ class LineEndsAndLongLines(harness.GameTestCase):
         run = self.assert_matches_reference(70, b"1\nHero\ny\ny\n" + b"x" * 20_000, timeout=BIG_TIMEOUT)
         self.assertEqual(run.status, 0)
         self.assertTrue(run.stdout.endswith("选择：\n".encode()))
+
+
+INPUT_FAILED = b"qzvillage: the game's input could not be read\n"
+
+
+class UnreadableInput(harness.GameTestCase):
+    """A standard input whose every read fails is no end of the input: the title, then status 2
+    and one line on stderr."""
+
+    def test_a_directory_or_a_descriptor_open_only_for_writing(self) -> None:
+        for name, path, flags in (("directory", os.curdir, os.O_RDONLY), ("write-only", os.devnull, os.O_WRONLY)):
+            with self.subTest(stdin=name):
+                fd = os.open(path, flags)
+                try:
+                    run = harness.run_command([harness.GAME], stdin=fd)
+                finally:
+                    os.close(fd)
+                self.assertEqual((run.stdout, run.status, run.stderr), (TITLE, 2, INPUT_FAILED))
+
+
+class InheritedDescriptors(harness.GameTestCase):
+    """Standard input and output as a parent may leave them, non-blocking: the game waits for them
+    as for blocking ones, so the transcript and the status are the same."""
+
+    SEED = 70  # always attacking wins: every kind of line, and many pauses
+    ANSWERS = [b"1\n", b"Hero\n", b"y\n", b"y\n", b"1\n" * 3000]
+
+    def start(self, **streams) -> subprocess.Popen:
+        return subprocess.Popen([harness.GAME], stderr=subprocess.PIPE, env=harness.game_env(self.SEED),
+                                start_new_session=True, **streams)
+
+    def test_non_blocking_input_whose_answers_come_late(self) -> None:
+        read_end, write_end = os.pipe()
+        os.set_blocking(read_end, False)
+        proc = self.start(stdin=read_end, stdout=subprocess.PIPE)
+        os.close(read_end)
+        try:
+            for answer in self.ANSWERS:
+                time.sleep(0.05)  # the game has asked by now and found nothing to read
+                os.write(write_end, answer)
+        except BrokenPipeError:
+            pass  # the game quit early: the transcript shows where
+        os.close(write_end)
+        out, err = proc.communicate(timeout=harness.DEFAULT_TIMEOUT)
+        self.assert_matches_reference(self.SEED, b"".join(self.ANSWERS), harness.Run(out, err, proc.returncode))
+
+    def test_non_blocking_output_with_a_slow_reader(self) -> None:
+        answers = b"".join(self.ANSWERS).replace(b"Hero", b"H" * 20_000)  # megabytes of output
+        read_end, write_end = os.pipe()
+        os.set_blocking(write_end, False)
+        proc = self.start(stdin=subprocess.PIPE, stdout=write_end)
+        os.close(write_end)
+        proc.stdin.write(answers)
+        proc.stdin.close()
+        out = bytearray()
+        while chunk := os.read(read_end, 4096):
+            out += chunk
+            time.sleep(0.0005)  # the pipe fills, and the game's writes find it full
+        os.close(read_end)
+        proc.wait(timeout=harness.DEFAULT_TIMEOUT)
+        self.assertGreater(len(out), 1 << 20)
+        self.assert_matches_reference(self.SEED, answers, harness.Run(bytes(out), proc.stderr.read(), proc.returncode))
+        proc.stderr.close()
+
+
+class WithoutATerminal(harness.GameTestCase):
+    def test_the_terminal_is_looked_for_once_in_a_game(self) -> None:
+        count_read, count_write = os.pipe()
+        env = harness.game_env(70)
+        env.update({"LD_PRELOAD": f"{harness.CLOCK} {harness.TTY_OPEN_COUNTER}", "QZ_TTY_OPENS_FD": str(count_write)})
+        answers = b"1\nHero\ny\ny\n" + b"1\n" * 3000
+        proc = subprocess.run([harness.GAME], input=answers, capture_output=True, env=env, start_new_session=True,
+                              pass_fds=(count_write,), timeout=harness.DEFAULT_TIMEOUT)
+        os.close(count_write)
+        with os.fdopen(count_read, "rb") as counts:
+            opens = len(counts.read())
+        self.assertEqual(proc.stdout, reference_game.play(70, answers)[0])
+        self.assertGreater(proc.stdout.count(harness.PAUSE), 100)
+        self.assertEqual(opens, 1)
 
 
 OUTPUT_FAILED = b"qzvillage: the game's output could not be written\n"

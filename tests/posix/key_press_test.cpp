@@ -1,6 +1,7 @@
 // The real game on a real terminal: the pause reads one key straight from the terminal, without
 // echo or Enter, leaves typed-ahead answers alone, keeps the second code of a special key for the
-// next pause, and gives the terminal back exactly as it found it, whichever way the game is left.
+// next pause, changes the terminal only in the foreground, and gives it back exactly as it found
+// it, whichever way the game is left. A read of the terminal that fails ends the game with status 2.
 //
 // With the clock pinned to 0 the hero who accepts the first roll has 138 HP and DPS 38, and the
 // first foe is 石魔 with 118 HP: nobody falls in the first two rounds, so every action below ends
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdint>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -268,9 +270,10 @@ TEST(TerminalSettings, NoContinueSignalLeavesTheTerminalRawAfterAPause)
 
 struct FatalSignalCase {
     const char* name;
-    const char* key;  // typed on the terminal, or nullptr to send `signal` with kill
+    const char* key;  // typed on the terminal, or nullptr to send `signal` (SIGWINCH: resize the window)
     int signal;
-    bool ignored = false;  // by the game's parent: then the game must play on as if nothing came
+    bool ignored = false;   // by the game's parent: then the game must play on as if nothing came
+    bool harmless = false;  // its default action does not end the process: the game plays on too
 };
 
 void PrintTo(const FatalSignalCase& param, std::ostream* out) { *out << param.name; }
@@ -290,10 +293,13 @@ TEST_P(FatalSignalAtPause, EndsTheGameAndRestoresTheTerminalUnlessIgnored)
 
     if (param.key != nullptr) {
         sendBytes(session, param.key);
+    } else if (param.signal == SIGWINCH) {
+        const winsize larger{30, 100, 0, 0};
+        ioctl(session.master, TIOCSWINSZ, &larger);
     } else {
         kill(session.game, param.signal);
     }
-    if (param.ignored) {
+    if (param.ignored || param.harmless) {
         expectStoryPauseStillWaits(session);
         return;
     }
@@ -301,7 +307,7 @@ TEST_P(FatalSignalAtPause, EndsTheGameAndRestoresTheTerminalUnlessIgnored)
     EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
 }
 
-// Every signal whose default action ends the process without a core dump.
+// Every signal whose default action ends the process without a core dump, and some that do not.
 INSTANTIATE_TEST_SUITE_P(
     TerminalSettings, FatalSignalAtPause,
     testing::Values(FatalSignalCase{"CtrlC", "\x03", SIGINT}, FatalSignalCase{"Terminate", nullptr, SIGTERM},
@@ -312,7 +318,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FatalSignalCase{"Power", nullptr, SIGPWR}, FatalSignalCase{"RealTime", nullptr, SIGRTMIN + 1},
                     FatalSignalCase{"IgnoredCtrlC", "\x03", SIGINT, true},
                     FatalSignalCase{"IgnoredHangUp", nullptr, SIGHUP, true},
-                    FatalSignalCase{"IgnoredUser1", nullptr, SIGUSR1, true}),
+                    FatalSignalCase{"IgnoredUser1", nullptr, SIGUSR1, true},
+                    FatalSignalCase{"WindowResized", nullptr, SIGWINCH, false, true},
+                    FatalSignalCase{"ChildEnded", nullptr, SIGCHLD, false, true},
+                    FatalSignalCase{"UrgentData", nullptr, SIGURG, false, true}),
     [](const testing::TestParamInfo<FatalSignalCase>& testCase) { return std::string(testCase.param.name); });
 
 TEST(TerminalSettings, OriginalWhileStoppedAndThePauseGoesOnAfterContinue)
@@ -377,4 +386,76 @@ TEST(TerminalOutput, AReaderThatLeavesEndsTheGameWithoutAnotherPause)
     sendBytes(session, "k");
     EXPECT_TRUE(exitedWith(waitForExit(session), 2)) << session.output;
     EXPECT_NE(session.output.find("qzvillage: the game's output could not be written\r\n"), std::string::npos);
+}
+
+// A shell's job control: a game in the background never changes the shell's terminal. Its pause
+// waits stopped (SIGTTOU) until the shell brings it to the foreground, and then reads its key.
+void expectStoppedWithTheShellsTerminal(PtySession& session, const termios& shells)
+{
+    EXPECT_TRUE(waitUntilStopped(session)) << "a pause in the background went on: " << session.output;
+    EXPECT_EQ(settingsDifferences(shells, currentSettings(session)), "");
+    ASSERT_TRUE(shellContinuesInForeground(session));
+    expectStoryPauseStillWaits(session);
+}
+
+TEST(JobControl, StartedInTheBackgroundThePauseWaitsForTheForeground)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    GameSetup setup;
+    setup.launch = Launch::InBackground;
+    setup.answers = Answers::ThroughPipe;
+    ASSERT_TRUE(spawnGame(session, setup, found)) << session.output;
+    sendAnswers(session, "1\nAb\ny\ny\n");
+    ASSERT_TRUE(waitForText(session, kPause)) << session.output;
+    expectStoppedWithTheShellsTerminal(session, found);
+}
+
+TEST(JobControl, CtrlZAtAPauseThenBgThenFg)
+{
+    const termios found = startingSettings();
+    PtySession session;
+    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
+    sendBytes(session, "\x1a");
+    ASSERT_TRUE(waitUntilStopped(session)) << session.output;
+    ASSERT_TRUE(shellTakesTerminal(session));
+    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+
+    ASSERT_TRUE(shellContinuesInBackground(session));
+    expectStoppedWithTheShellsTerminal(session, found);
+}
+
+// A read from the terminal that fails (EIO: a background read with SIGTTIN ignored) is no end of
+// the input: the game says so and ends with status 2, at the title as at a line prompt.
+TEST(InputErrors, ReadErrorEndsTheGameWithStatus2)
+{
+    struct Row {
+        const char* prompt;
+        Launch launch;
+        const char* answers;  // typed in the foreground before Ctrl-Z and bg; none in the background
+        const char* rest;     // the output after the prompt
+    };
+    const Row rows[] = {
+        {"选择：", Launch::InBackground, nullptr, ""},
+        {"请输入你的名字：", Launch::AsJob, "1\n", "^Z\r\n"},  // the line feed of a game whose input ended
+    };
+    for (const Row& row : rows) {
+        PtySession session;
+        GameSetup setup;
+        setup.launch = row.launch;
+        setup.ignoredSignals = {SIGTTIN};
+        ASSERT_TRUE(spawnGame(session, setup, startingSettings())) << session.output;
+        if (row.answers != nullptr) {
+            ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+            sendBytes(session, row.answers);
+        }
+        ASSERT_TRUE(waitForText(session, row.prompt)) << session.output;
+        if (row.answers != nullptr) {
+            sendBytes(session, "\x1a");
+            ASSERT_TRUE(waitUntilStopped(session) && shellTakesTerminal(session) &&
+                        shellContinuesInBackground(session));
+        }
+        EXPECT_TRUE(exitedWith(waitForExit(session), 2)) << session.output;
+        EXPECT_EQ(takeRest(session), std::string(row.rest) + "qzvillage: the game's input could not be read\r\n");
+    }
 }

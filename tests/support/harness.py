@@ -25,6 +25,7 @@ GAME: str = ""
 CLOCK: str = ""
 GAMES: int = 0          # --games: how many random games to compare (0: the script's default)
 MASTER_SEED: int | None = None  # --master-seed: replays one earlier random run
+TTY_OPEN_COUNTER: str = ""  # --tty-open-counter: the library that counts the game's opens of /dev/tty
 
 DEFAULT_TIMEOUT = 30.0
 
@@ -125,8 +126,10 @@ def main() -> None:
     parser.add_argument("--clock", required=True, help="libpinned_clock.so")
     parser.add_argument("--games", type=int, default=0)
     parser.add_argument("--master-seed", type=int)
+    parser.add_argument("--tty-open-counter", default="")
     args, rest = parser.parse_known_args()
-    global GAME, CLOCK, GAMES, MASTER_SEED
+    global GAME, CLOCK, GAMES, MASTER_SEED, TTY_OPEN_COUNTER
     GAME, CLOCK = os.path.abspath(args.game), os.path.abspath(args.clock)
     GAMES, MASTER_SEED = args.games, args.master_seed
+    TTY_OPEN_COUNTER = args.tty_open_counter and os.path.abspath(args.tty_open_counter)
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <poll.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -43,24 +44,50 @@ struct GamePipes {
     _exit(127);
 }
 
-// The small shell of Launch::AsJob. It reports the game's pid, then its wait status, on `reports`.
-[[noreturn]] void runAsJob(int reports, const GameSetup& setup, GamePipes pipes)
+// Job control asked of the small shell, one byte each.
+constexpr char kTakeTerminal = 't';
+constexpr char kForeground = 'f';
+constexpr char kBackground = 'b';
+
+void obey(char command, pid_t game)
 {
+    if (command == kTakeTerminal || command == kForeground) {
+        tcsetpgrp(STDIN_FILENO, command == kForeground ? game : getpgrp());
+    }
+    if (command == kForeground || command == kBackground) {
+        kill(-game, SIGCONT);
+    }
+}
+
+// The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
+// status, on `reports`, and meanwhile does what it is asked on `commands`, answering each.
+[[noreturn]] void runShell(int reports, int commands, const GameSetup& setup, GamePipes pipes)
+{
+    signal(SIGTTOU, SIG_IGN);  // a shell sets its terminal from the background too
     const pid_t game = fork();
     if (game == 0) {
-        // The job takes the terminal before it runs, as a shell's child does. A background group
-        // may only do that with SIGTTOU ignored.
-        signal(SIGTTOU, SIG_IGN);
+        // The job takes the terminal before it runs, as a shell's child does in the foreground.
         setpgid(0, 0);
-        tcsetpgrp(STDIN_FILENO, getpid());
+        if (setup.launch == Launch::AsJob) {
+            tcsetpgrp(STDIN_FILENO, getpid());
+        }
         signal(SIGTTOU, SIG_DFL);
         execGame(setup, pipes);
     }
+    setpgid(game, game);
     if (write(reports, &game, sizeof game) != sizeof game) {
         _exit(126);
     }
     int status = 0;
-    while (waitpid(game, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(game, &status, WNOHANG) != game) {
+        pollfd asked{commands, POLLIN, 0};
+        char command = 0;
+        if (poll(&asked, 1, 5) > 0 && read(commands, &command, 1) == 1) {
+            obey(command, game);
+            if (write(commands, &command, 1) != 1) {
+                _exit(126);
+            }
+        }
     }
     _exit(write(reports, &status, sizeof status) == sizeof status ? 0 : 126);
 }
@@ -118,7 +145,7 @@ PtySession::~PtySession()
         kill(leader, SIGKILL);
         waitpid(leader, nullptr, 0);
     }
-    for (const int fd : {reports, answers, reader}) {
+    for (const int fd : {reports, commands, answers, reader}) {
         if (fd >= 0) {
             close(fd);
         }
@@ -144,10 +171,13 @@ termios startingSettings()
 
 bool spawnGame(PtySession& session, const GameSetup& setup, const termios& settings)
 {
+    const bool shell = setup.launch != Launch::Alone;
     int reports[2] = {-1, -1};
+    int commands[2] = {-1, -1};
     int input[2] = {-1, -1};
     int output[2] = {-1, -1};
-    if ((setup.launch == Launch::AsJob && pipe2(reports, O_CLOEXEC) != 0) ||
+    if ((shell &&
+         (pipe2(reports, O_CLOEXEC) != 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commands) != 0)) ||
         (setup.answers == Answers::ThroughPipe && pipe2(input, O_CLOEXEC) != 0) ||
         (setup.outputToPipe && pipe2(output, O_CLOEXEC) != 0)) {
         session.output = "no pipe";
@@ -167,9 +197,10 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
             }
         }
         const GamePipes pipes{input[0], output[1]};
-        if (setup.launch == Launch::AsJob) {
+        if (shell) {
             close(reports[0]);
-            runAsJob(reports[1], setup, pipes);
+            close(commands[0]);
+            runShell(reports[1], commands[1], setup, pipes);
         }
         execGame(setup, pipes);
     }
@@ -187,7 +218,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
         return true;
     }
     close(reports[1]);
+    close(commands[1]);
     session.reports = reports[0];
+    session.commands = commands[0];
     if (!readReport(session.reports, &session.game, sizeof session.game, kPatience)) {
         session.output = "the shell did not start the game";
         return false;
@@ -314,6 +347,23 @@ std::uint64_t caughtSignals(const PtySession& session)
     }
     return ~std::uint64_t{0};
 }
+
+namespace {
+
+bool askShell(PtySession& session, char command)
+{
+    char done = 0;
+    return write(session.commands, &command, 1) == 1 && readReport(session.commands, &done, 1, kPatience) &&
+           done == command;
+}
+
+}  // namespace
+
+bool shellTakesTerminal(PtySession& session) { return askShell(session, kTakeTerminal); }
+
+bool shellContinuesInForeground(PtySession& session) { return askShell(session, kForeground); }
+
+bool shellContinuesInBackground(PtySession& session) { return askShell(session, kBackground); }
 
 bool isStopped(const PtySession& session)
 {

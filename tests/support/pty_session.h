@@ -19,8 +19,12 @@ inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
 // How the game sits on its terminal.
 enum class Launch {
     // A job of a small shell: its own process group in the foreground, the shell waiting for it
-    // in the same session. This is how a player starts it, and Ctrl-Z can stop it.
+    // in the same session, and doing the job control it is asked. This is how a player starts
+    // it, and Ctrl-Z can stop it.
     AsJob,
+    // A job of the small shell started in the background: its own process group, with the
+    // shell's group in the foreground, as after `qzvillage &`.
+    InBackground,
     // The terminal's session leader with nobody above it in the session. Its process group is
     // orphaned, so the kernel discards stop signals such as Ctrl-Z.
     Alone,
@@ -41,7 +45,8 @@ struct PtySession {
     int master = -1;       // our end of the terminal
     pid_t game = -1;       // the game's process, for signals
     pid_t leader = -1;     // the terminal's session leader, our child: the shell, or the game when Alone
-    int reports = -1;      // the shell's reports (AsJob): the game's pid, then its wait status
+    int reports = -1;      // the shell's reports (its jobs): the game's pid, then its wait status
+    int commands = -1;     // job control asked of the shell, each command answered when done
     int answers = -1;      // the pipe to the game's standard input (Answers::ThroughPipe)
     int reader = -1;       // the pipe from the game's standard output (GameSetup::outputToPipe)
     std::string output;    // everything read from the terminal so far
@@ -90,6 +95,12 @@ std::string settingsDifferences(const termios& expected, const termios& actual);
 
 // The signals the game has handlers for right now, one bit each (bit 0 for signal 1).
 std::uint64_t caughtSignals(const PtySession& session);
+// Job control as a shell does it. The shell takes its terminal back (tcsetpgrp), as after its job
+// stopped; or sends its stopped job on, in the foreground (fg: the terminal to the job, then
+// SIGCONT) or in the background (bg: SIGCONT alone). False when the shell did not answer.
+bool shellTakesTerminal(PtySession& session);
+bool shellContinuesInForeground(PtySession& session);
+bool shellContinuesInBackground(PtySession& session);
 // Waits until the game is stopped (Ctrl-Z). False after kPatience.
 bool waitUntilStopped(const PtySession& session);
 // Whether the game is stopped right now.
