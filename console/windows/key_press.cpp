@@ -4,14 +4,13 @@
 // Ctrl-C processing: Ctrl-C is one more key here) and given back on every way out of it, a Ctrl-Break
 // or a closed window included. Events are read in UTF-16: the narrow read splits a character of a
 // double-byte code page such as 936 into two events, which would end two pauses.
-#include "console/key_decoding.h"
 #include "console/key_press.h"
+#include "console/key_decoding.h"
+#include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
 namespace {
-
-constexpr UINT kGbkCodePage = 936;
 
 // Shared with the control handler, which runs on a thread of its own: set before it is installed.
 HANDLE gConsole = INVALID_HANDLE_VALUE;
