@@ -18,5 +18,10 @@ set_property(SOURCE ${PROJECT_BINARY_DIR}/qzvillage.rc APPEND PROPERTY OBJECT_DE
 set_property(SOURCE ${PROJECT_BINARY_DIR}/qzvillage.rc APPEND PROPERTY COMPILE_DEFINITIONS
   $<$<NOT:$<CONFIG:Release,MinSizeRel,RelWithDebInfo>>:QZ_DEBUG_BUILD>)
 
+# GNU ld stamps the exe with the time it links it; without the stamp, two builds are the same bytes.
+if(MINGW)
+  target_link_options(qzvillage PRIVATE -Wl,--no-insert-timestamp)
+endif()
+
 set(CPACK_PACKAGE_FILE_NAME qzvillage-${PROJECT_VERSION}-win64)  # also the folder it unpacks to
 include(cmake/zip_package.cmake)
