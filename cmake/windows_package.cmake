@@ -19,6 +19,7 @@ set_property(SOURCE ${PROJECT_BINARY_DIR}/qzvillage.rc APPEND PROPERTY COMPILE_D
   $<$<NOT:$<CONFIG:Release,MinSizeRel,RelWithDebInfo>>:QZ_DEBUG_BUILD>)
 
 # GNU ld stamps the exe with the time it links it; without the stamp, two builds are the same bytes.
+# (strip stamps it again, from SOURCE_DATE_EPOCH when packing: see zip_package.cmake.)
 if(MINGW)
   target_link_options(qzvillage PRIVATE -Wl,--no-insert-timestamp)
 endif()
