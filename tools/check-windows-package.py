@@ -10,6 +10,7 @@ Exits with status 1, naming what is wrong, when a check fails.
 """
 from __future__ import annotations
 
+import os
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -131,6 +132,7 @@ def check_release(name: str, exe: bytes) -> list[str]:
 def check_zip(path: str) -> list[str]:
     archive = zipfile.ZipFile(path)
     entries = archive.infolist()
+    print(f"{path}: {os.path.getsize(path)} bytes")
     for info in entries:
         print(f"  {info.filename:40} {info.file_size:>9} B  {'%04d-%02d-%02d %02d:%02d:%02d' % info.date_time}")
     names = [info.filename for info in entries if not info.is_dir()]

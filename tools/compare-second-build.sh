@@ -13,7 +13,8 @@ rm -rf "$second"
 git clone -q . "$second"
 (cd "$second" && cmake --workflow --preset "$preset" >/dev/null)
 if ! cmp "$package" "$second/$package"; then
-  echo "two builds of one commit in two folders differ: $package (is the tree committed?)" >&2
+  echo "two builds of one commit in two folders differ: $package" \
+    "(was the first built from the last commit, with nothing uncommitted?)" >&2
   exit 1
 fi
-echo "$package: a second build in another folder is byte for byte the same"
+echo "$package ($(stat -c %s "$package") bytes): a second build in another folder is byte for byte the same"
