@@ -1,7 +1,10 @@
-# The Debian package, as lintian wants it: the game in games/, its manual page gzipped in section
-# 6, and the copyright file and changelog.Debian.gz in share/doc/qzvillage. The same rules serve
-# `cmake --install` into /usr/local, whose games/ is on Debian's default PATH; other systems may
-# want -DQZ_INSTALL_GAMESDIR=bin.
+# Installing on Linux and the Debian package. `cmake --install` puts the game in games/ (on Debian's
+# and Ubuntu's default PATH under /usr/local; other systems may want -DQZ_INSTALL_GAMESDIR=bin), its
+# manual page gzipped in section 6, and the licence in share/doc/qzvillage. The package, as lintian
+# wants it, has the game and its manual page too, but in place of the licence Debian's own files:
+# the copyright file, changelog.Debian.gz, the lintian overrides, and the README. Those are the
+# `debian` component, left out of a plain install.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME game)
 set(QZ_INSTALL_GAMESDIR games CACHE STRING "Where the game is installed, relative to the prefix")
 install(TARGETS qzvillage RUNTIME DESTINATION ${QZ_INSTALL_GAMESDIR})
 
@@ -41,8 +44,15 @@ endfunction()
 
 qz_gzip(${PROJECT_SOURCE_DIR}/doc/qzvillage.6 qzvillage.6.gz)
 install(FILES ${PROJECT_BINARY_DIR}/qzvillage.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qzvillage)
+# Debian wants no licence file beside its copyright file, which holds the licence's text.
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
+
+install(FILES cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qzvillage
+        COMPONENT debian EXCLUDE_FROM_ALL)
+# Gzipped, as Debian wants every document in share/doc larger than 4 kB.
+qz_gzip(${PROJECT_SOURCE_DIR}/README.md README.md.gz)
+install(FILES ${PROJECT_BINARY_DIR}/README.md.gz DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 
 # The changelog is signed by the maintainer: without one there is none (and no package, below).
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the package's own revision: changelog.Debian, not changelog
@@ -50,10 +60,15 @@ if(maintainer)
   set(QZ_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
   configure_file(cmake/debian/changelog.in changelog.Debian @ONLY)
   qz_gzip(${PROJECT_BINARY_DIR}/changelog.Debian changelog.Debian.gz)
-  install(FILES ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian
+          EXCLUDE_FROM_ALL)
 endif()
 
 set(CPACK_GENERATOR DEB)
+# One package of the game and Debian's files; the licence is in the copyright file.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL game debian)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qzvillage_<version>-<release>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

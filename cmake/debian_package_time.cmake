@@ -4,11 +4,5 @@ if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
                       "-DQZ_PACKAGE_MAINTAINER=\"Name <address>\", or set DEBEMAIL.")
 endif()
 
-# The time of every file and of the archive itself, unless the caller chose one.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CPACK_QZ_SOURCE_DIR}
-                  OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
-  if(NOT failed AND epoch)
-    set(ENV{SOURCE_DATE_EPOCH} ${epoch})
-  endif()
-endif()
+# The time of every file and of the archive itself.
+include(${CPACK_QZ_SOURCE_DIR}/cmake/source_date_epoch.cmake)

@@ -21,6 +21,9 @@ int traced(std::int64_t value, const GameText& marker, Console& console)
 
 int traced(std::int64_t value, Console& console) { return traced(value, "(((((", console); }
 
+// d%20 + 1, traced with its own, longer marker.
+int manaGain(GameRandom& random, Console& console) { return traced(random.below(20) + 1, "((((((", console); }
+
 void magicAttack(Combatant& actor, Combatant& target, GameRandom& random, Console& console)
 {
     const int power = spellPower(actor, random, console);
@@ -86,8 +89,6 @@ int healAmount(const Combatant& actor, GameRandom& random, Console& console)
 {
     return traced(std::int64_t{actor.dps} + random.below(20) + 1, console);
 }
-
-int manaGain(GameRandom& random, Console& console) { return traced(random.below(20) + 1, "((((((", console); }
 
 void resolveHit(Combatant& target, int power, Console& console)
 {

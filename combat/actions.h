@@ -20,7 +20,6 @@ inline constexpr char AwakenMagic = '6';
 int physicalPower(const Combatant& actor, GameRandom& random, Console& console);  // dps + d%10
 int spellPower(const Combatant& actor, GameRandom& random, Console& console);     // dps + mp/2 + d%15
 int healAmount(const Combatant& actor, GameRandom& random, Console& console);     // dps + d%20 + 1
-int manaGain(GameRandom& random, Console& console);                               // d%20 + 1
 // dps - hp/2: negative whenever hp/2 exceeds dps, and still added to the guard.
 int stanceValue(const Combatant& actor, Console& console);
 // dps + mp/2 + (100 - dps)/2.

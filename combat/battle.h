@@ -18,9 +18,3 @@ BattleResult runBattle(Combatant& hero, Combatant& foe, GameRandom& random, Cons
 
 // Six lines: names, hp, mp and dps of the two sides, between two rules of hyphens.
 void showStatusPanel(const Combatant& left, const Combatant& right, Console& console);
-
-// The menu, one character read, and that action. False when the input has ended.
-bool playerTurn(Combatant& hero, Combatant& foe, GameRandom& random, Console& console);
-
-// Two lines on who fell and who killed them, then a pause.
-void announceKill(const Combatant& killer, const Combatant& victim, Console& console);

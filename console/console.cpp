@@ -2,6 +2,8 @@
 // with its held-back second code.
 #include "console/console.h"
 
+#include "console/key_press.h"
+
 #include <charconv>
 #include <istream>
 #include <ostream>

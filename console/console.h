@@ -4,7 +4,6 @@
 #pragma once
 
 #include "console/game_text.h"
-#include "console/key_press.h"
 #include "console/text_encoding.h"
 
 #include <cstddef>

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <optional>
+#include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -20,6 +23,19 @@ concept Writable = requires(Console& console, const Part& part)
 };
 
 using TextOrBytes = std::variant<std::string, GameText>;
+
+// Output that keeps what had been written at its last flush: what a terminal would have shown.
+class FlushRecorder : public std::stringbuf {
+public:
+    std::string shown;
+
+protected:
+    int sync() override
+    {
+        shown = str();
+        return 0;
+    }
+};
 
 }  // namespace
 
@@ -50,6 +66,32 @@ TEST(ConsoleOutput, GameTextsFollowTheEncodingAndEverythingElseIsWrittenAsItIs)
         write(game.console, "选择：", 0, INT_MIN);
         writeLine(game.console, TextOrBytes(GameText("魔王")), TextOrBytes(std::string("魔王")));
         EXPECT_EQ(game.takeOutput(), row.expected) << "GBK: " << (row.encoding == TextEncoding::Gbk);
+    }
+}
+
+// The steps run in order on one console; each row gives what has been shown after its step.
+TEST(ConsoleOutput, ALineIsFlushedAtItsEndAndAPromptBeforeItsRead)
+{
+    FlushRecorder recorder;
+    std::ostream out(&recorder);
+    std::istringstream in("7");  // not tied to `out`: the read must flush by itself
+    Console console{in, out, TextEncoding::Utf8, std::nullopt};
+    scriptKeyPresses({});
+    const struct {
+        const char* what;
+        std::function<void()> step;
+        std::string shown;
+    } rows[] = {
+        {"a prompt stays in the buffer", [&] { write(console, "选择："); }, ""},
+        {"a read shows it first", [&] { readInt(console); }, "选择："},
+        {"a line break inside a part is no line's end", [&] { write(console, "a\n", 1); }, "选择："},
+        {"writeLine ends the line", [&] { writeLine(console, "b"); }, "选择：a\n1b\n"},
+        {"so does endLine", [&] { write(console, 2), endLine(console); }, "选择：a\n1b\n2\n"},
+        {"and the pause's prompt", [&] { waitForKey(console); }, "选择：a\n1b\n2\n按任意键继续...\n"},
+    };
+    for (const auto& row : rows) {
+        row.step();
+        EXPECT_EQ(recorder.shown, row.shown) << row.what;
     }
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Debian package with the `package` workflow and checks it: lintian --pedantic finds no
-# error, no warning and no hardening tag; the files are where Debian wants them; the executable has
-# no symbol table; and a second build of the same commit, in another folder, gives the same bytes.
+# error, no warning and no hardening tag; the files are where Debian wants them, the README among
+# them; the executable has no symbol table; a second build of the same commit, in another folder,
+# gives the same bytes. Also checks that `cmake --install` into a plain prefix installs the game,
+# its manual page and the licence, and none of Debian's own files.
 #   tools/check-debian-package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +15,7 @@ dpkg-deb -f "$deb"
 contents=$(dpkg-deb -c "$deb")
 echo "$contents"
 for file in usr/games/qzvillage usr/share/man/man6/qzvillage.6.gz usr/share/doc/qzvillage/copyright \
-  usr/share/doc/qzvillage/changelog.Debian.gz; do
+  usr/share/doc/qzvillage/changelog.Debian.gz usr/share/doc/qzvillage/README.md.gz; do
   grep -q " \./$file\$" <<<"$contents" || { echo "$deb lacks /$file" >&2; exit 1; }
 done
 
@@ -24,20 +26,22 @@ if grep -E '^(E|W): |hardening-' <<<"$report"; then
   exit 1
 fi
 
-unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
-dpkg-deb -x "$deb" "$unpacked"
-if grep -q '\.symtab' <<<"$(readelf -S "$unpacked/usr/games/qzvillage")"; then
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+dpkg-deb -x "$deb" "$scratch/unpacked"
+if grep -q '\.symtab' <<<"$(readelf -S "$scratch/unpacked/usr/games/qzvillage")"; then
   echo "the packaged qzvillage still has its symbol table" >&2
   exit 1
 fi
 
-# The same commit, cloned into another folder and packaged there.
-rm -rf build/second-folder
-git clone -q . build/second-folder
-(cd build/second-folder && cmake --workflow --preset package >/dev/null)
-if ! cmp "$deb" build/second-folder/"$deb"; then
-  echo "two builds of one commit in two folders differ (is the tree committed?)" >&2
+# A plain install, as from source: nothing that only the Debian package wants.
+cmake --install build/release --prefix "$scratch/prefix" >/dev/null
+installed=$(cd "$scratch/prefix" && find . ! -type d | sort)
+echo "cmake --install into a plain prefix: $(tr "\n" " " <<<"$installed")"
+if [ "$installed" != "$(printf '%s\n' ./games/qzvillage ./share/doc/qzvillage/LICENSE ./share/man/man6/qzvillage.6.gz)" ]; then
+  echo "cmake --install does not install the game, its manual page and the licence alone" >&2
   exit 1
 fi
-echo "a second build in another folder is byte for byte the same"
+
+# The same commit, cloned into another folder and packaged there.
+tools/compare-second-build.sh package "$deb"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build, made and tested on Linux: cross-compiles the game and its unit tests with
-# MinGW-w64, runs the tests under wine (the end-to-end games with their clock pinned by faketime),
-# and packs the ZIP archive.
+# MinGW-w64 into BUILD_DIR and runs the tests under wine (the end-to-end games with their clock
+# pinned by faketime); then makes the download with the `windows` workflow (build/windows), checks
+# it, and makes it again from a clone in another folder, which must give the same bytes.
 #   tools/ci-windows.sh [BUILD_DIR]      (default build/win)
 # Installs what it needs with apt-get when it is missing (as root).
 set -euo pipefail
@@ -79,18 +80,15 @@ cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolcha
 cmake --build "$build_dir"
 ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
 
-# The game must run on a bare Windows: nothing but system DLLs.
-dlls=$(x86_64-w64-mingw32-objdump -p "$build_dir/qzvillage.exe" | sed -n 's/^\tDLL Name: //p' | sort -u)
+# The download, as the `windows` workflow makes it: an optimised build, packed into a ZIP whose
+# exe must run on a bare Windows, needing nothing but system DLLs.
+cmake --workflow --preset windows
+dlls=$(x86_64-w64-mingw32-objdump -p build/windows/qzvillage.exe | sed -n 's/^\tDLL Name: //p' | sort -u)
 echo "qzvillage.exe needs: $(tr '\n' ' ' <<<"$dlls")"
 if grep -viE '^(kernel32|msvcrt)\.dll$' <<<"$dlls"; then
   echo "qzvillage.exe needs a DLL that Windows does not have" >&2
   exit 1
 fi
-
-# The version information, read back from the executable.
-version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" "$build_dir/CMakeCache.txt")
-python3 "$source_dir/tools/check-windows-package.py" version "$build_dir/qzvillage.exe" "$version"
-
-# The ZIP archive: one folder with the game, stripped, how to play and the licence.
-(cd "$build_dir" && cpack -G ZIP)
-python3 "$source_dir/tools/check-windows-package.py" zip "$build_dir"/qzvillage-*-win64.zip
+zip=$(ls build/windows/qzvillage-*-win64.zip)
+python3 tools/check-windows-package.py zip "$zip"
+tools/compare-second-build.sh windows "$zip"

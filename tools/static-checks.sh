@@ -27,7 +27,7 @@ cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_C
 # The tests are left out: they are checked by the compilers' warnings, and the assertion macros
 # drown clang-tidy in findings about code nobody here wrote.
 echo "== clang-tidy"
-run-clang-tidy-14 -p build/static -quiet -j "$(nproc)" "^$PWD/(app|combat|console|random|fuzz)/[^/]+\.cpp$" \
+run-clang-tidy-14 -p build/static -quiet -j "$(nproc)" "^$PWD/(app|combat|console|random|fuzz)/([a-z]+/)?[^/]+\.cpp$" \
   > build/static/clang-tidy.log 2>&1 || {
   sed 's/\x1b\[[0-9;]*m//g' build/static/clang-tidy.log | grep -E -A3 "(error|warning): " ||
     cat build/static/clang-tidy.log

@@ -7,14 +7,13 @@
 #include "console/console_session.h"
 #include "console/console_streams.h"
 #include "console/key_press.h"
+#include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
 #include <ostream>
 
 namespace {
-
-constexpr UINT kGbkCodePage = 936;
 
 // The pages to put back, 0 for one left alone. Shared with the control handler, which runs on a
 // thread of its own: set before it is installed.

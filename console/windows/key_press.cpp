@@ -6,12 +6,11 @@
 // double-byte code page such as 936 into two events, which would end two pauses.
 #include "console/key_press.h"
 #include "console/key_decoding.h"
+#include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
 namespace {
-
-constexpr UINT kGbkCodePage = 936;
 
 // Shared with the control handler, which runs on a thread of its own: set before it is installed.
 HANDLE gConsole = INVALID_HANDLE_VALUE;

@@ -1,16 +1,11 @@
 // Encodings on Windows: the game writes code page 936 to every console, file and pipe, and
 // converts its texts with the system's own tables.
 #include "console/text_encoding.h"
+#include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
 TextEncoding consoleTextEncoding() { return TextEncoding::Gbk; }
-
-namespace {
-
-constexpr UINT kGbkCodePage = 936;
-
-}  // namespace
 
 std::string utf8ToGbk(std::string_view utf8)
 {

@@ -1,123 +1,16 @@
-// The Windows console itself, under wine or on Windows: the pause reads key events written into
-// the console's input (CONIN$), the real game puts the console's code pages back, and a console
-// made for the game alone waits for a key before it closes. Needs a console: under wine, run it on
-// a pseudo-terminal, which wine turns into one.
-#include "console/console.h"
+// The console session on the Windows console itself: the real game puts the console's code pages
+// back, after a normal end and after Ctrl-C, and a console made for the game alone waits for a key
+// before it closes. Needs a console (see tests/support/real_console.h).
 #include "console/console_session.h"
+#include "console/windows/gbk_code_page.h"
+#include "tests/support/real_console.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <initializer_list>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <vector>
-
-namespace {
-
-HANDLE consoleInput()
-{
-    static const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr);
-    return input;
-}
-
-INPUT_RECORD keyEvent(bool down, WORD virtualKey, WCHAR character = 0)
-{
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
-    record.Event.KeyEvent.wRepeatCount = 1;
-    record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
-    record.Event.KeyEvent.uChar.UnicodeChar = character;
-    return record;
-}
-
-// A key pressed and released.
-std::vector<INPUT_RECORD> press(WORD virtualKey, WCHAR character = 0)
-{
-    return {keyEvent(true, virtualKey, character), keyEvent(false, virtualKey, character)};
-}
-
-void writeEvents(const std::vector<INPUT_RECORD>& events)
-{
-    DWORD written = 0;
-    ASSERT_TRUE(WriteConsoleInputW(consoleInput(), events.data(), static_cast<DWORD>(events.size()), &written));
-    ASSERT_EQ(written, events.size());
-}
-
-// Key-downs still waiting in the console's input: what the pauses left.
-std::wstring keysLeft()
-{
-    std::wstring keys;
-    DWORD count = 0;
-    while (GetNumberOfConsoleInputEvents(consoleInput(), &count) && count > 0) {
-        INPUT_RECORD record{};
-        DWORD got = 0;
-        ReadConsoleInputW(consoleInput(), &record, 1, &got);
-        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
-            record.Event.KeyEvent.uChar.UnicodeChar) {
-            keys += record.Event.KeyEvent.uChar.UnicodeChar;
-        }
-    }
-    return keys;
-}
-
-class RealConsole : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(consoleInput(), INVALID_HANDLE_VALUE) << "no console: run this on a terminal";
-        FlushConsoleInputBuffer(consoleInput());
-    }
-};
-
-}  // namespace
-
-// Each row's events are followed by the key 'z'. The pauses must end as often as the row says and
-// take exactly the row's events: one more pause then takes 'z' and leaves nothing behind.
-TEST_F(RealConsole, PauseEndsOnKeysThatYieldACharacterOrACode)
-{
-    const std::vector<INPUT_RECORD> shiftCtrlCaps = [] {
-        std::vector<INPUT_RECORD> keys;
-        for (const int key : {VK_SHIFT, VK_CONTROL, VK_CAPITAL}) {
-            const auto pressed = press(static_cast<WORD>(key));
-            keys.insert(keys.end(), pressed.begin(), pressed.end());
-        }
-        return keys;
-    }();
-    const struct {
-        const char* what;
-        std::vector<INPUT_RECORD> events;
-        int pausesEnded;
-    } rows[] = {
-        {"a key-up alone", {keyEvent(false, 'A', L'a')}, 0},
-        {"Shift, Ctrl and Caps Lock alone", shiftCtrlCaps, 0},
-        {"a letter", press('A', L'a'), 1},
-        {"an arrow key ends two pauses", press(VK_DOWN), 2},
-        {"a Chinese character (勇), one event in code page 936", press(VK_PACKET, L'\u52c7'), 1},
-        {"a character beyond 16 bits (𠀀), two halves",
-         {keyEvent(true, VK_PACKET, 0xD840), keyEvent(true, VK_PACKET, 0xDC00)},
-         1},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::vector<INPUT_RECORD> events = row.events;
-        events.push_back(keyEvent(true, 'Z', L'z'));
-        writeEvents(events);
-        std::istringstream in;
-        std::ostringstream out;
-        Console console{in, out, TextEncoding::Gbk, std::nullopt};
-        for (int pause = 0; pause < row.pausesEnded; ++pause) {
-            waitForKey(console);
-        }
-        EXPECT_FALSE(console.heldKey.has_value());
-        waitForKey(console);  // must end on 'z', not on a rest of the row's key
-        EXPECT_EQ(keysLeft(), L"");
-    }
-}
 
 namespace {
 
@@ -177,10 +70,10 @@ struct GameOnConsole {
 // Until the game has put the console on code page 936, or a while has passed.
 bool waitForGbk()
 {
-    for (int tries = 0; tries < 600 && consoleCodePages() != CodePages{936, 936}; ++tries) {
+    for (int tries = 0; tries < 600 && consoleCodePages() != CodePages{kGbkCodePage, kGbkCodePage}; ++tries) {
         Sleep(50);
     }
-    return consoleCodePages() == CodePages{936, 936};
+    return consoleCodePages() == CodePages{kGbkCodePage, kGbkCodePage};
 }
 
 // Set when this process has seen the Ctrl-C it sent, which comes on a thread of its own: removed

@@ -1,3 +1,4 @@
+// The generator: its known sequences, and one seed always giving the same draws in range.
 #include "random/game_random.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
-// The fighters' numbers at the limits of 32 bits. Nothing in the rules bounds hp, mp or guard, so
-// every formula and every change must stop at INT_MIN or INT_MAX rather than overflow (which the
-// sanitizer build reports), and a formula whose parts leave int but whose sum fits must stay exact.
+// Saturating arithmetic, alone and in every formula and action that uses it: the fighters' numbers
+// at the limits of 32 bits. Nothing in the rules bounds hp, mp or guard, so every formula and every
+// change must stop at INT_MIN or INT_MAX rather than overflow (which the sanitizer build reports),
+// and a formula whose parts leave int but whose sum fits must stay exact.
 #include "combat/actions.h"
 #include "combat/saturating.h"
 #include "tests/support/game_session.h"
