@@ -1,12 +1,12 @@
 // Program entry: seed the game's random source from the calendar clock and show the title.
 #include "app/title_menu.h"
+#include "console/calendar_clock.h"
 #include "console/console.h"
 #include "console/console_session.h"
 #include "console/console_streams.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
-#include <ctime>
 #include <iostream>
 #include <optional>
 
@@ -27,7 +27,7 @@ int main()
     Console console{consoleInput(), consoleOutput(), consoleTextEncoding(), std::nullopt};
 
     GameRandom random;
-    random.seed(static_cast<std::uint32_t>(std::time(nullptr)));
+    random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
     const int status = runTitleMenu(random, console);
     if (!console.out.flush()) {
         std::cerr << "qzvillage: the game's output could not be written\n";

@@ -89,6 +89,7 @@ function gameHooks(wasm, player, seen) {
       seen.pause = true;
       return player.readKey();
     },
+    qzClockSeconds: () => Math.floor(Date.now() / 1000),
   };
 }
 
@@ -125,7 +126,7 @@ async function newGame() {
   }
   say("");
   try {
-    const status = await game.ccall("main", "number", ["number", "number"], [0, 0], {async: true});
+    const status = await game.ccall("main", "number", [], [], {async: true});
     document.body.dataset.ending = endingOf(status, player, seen);
     say(ENDINGS[document.body.dataset.ending]);
   } catch (error) {
