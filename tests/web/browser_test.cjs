@@ -1,7 +1,8 @@
 // The browser tests: headless Chromium (driven by puppeteer-core) plays the game on the built
 // site, served gzipped from 127.0.0.1, through real keyboard and touch events. The page's clock is
-// pinned before its scripts run, so each game's seed is known. Whole games must give the transcripts that
-// browser_games.py derives from the reference model, byte for byte; then one table of cases.
+// pinned before its scripts run, so each game's seed is known. Whole games must give the
+// transcripts that browser_games.py derives from the reference model, byte for byte; then one
+// table of cases.
 //
 // node browser_test.cjs --site DIR --python PYTHON [--games N] [--master-seed N] [--chromium PATH]
 //   [--only TEXT]   (only the cases whose names hold TEXT, without the whole games)
