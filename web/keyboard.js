@@ -63,8 +63,8 @@ function controlCharacter(character) {
   return others[character] ?? null;
 }
 
-// Feeds `send(text)` from the text field `field`: its key-downs, the text typed into it and the
-// text pasted into it. The field is emptied as soon as its text is sent; text already in it (keys
+// Feeds `send(text)` from the text field `field`: its key-downs, and the text typed, composed,
+// pasted or dropped into it. The field is emptied as soon as its text is sent; text already in it (keys
 // typed while the page loaded) is sent at once. Keys typed anywhere else on the page go to the
 // field too, unless they belong to the control that has the focus.
 export function listenForKeys(field, send) {
@@ -112,10 +112,6 @@ export function listenForKeys(field, send) {
       event.preventDefault();
       send("\x7f");
     }
-  });
-  field.addEventListener("paste", event => {
-    event.preventDefault();
-    send((event.clipboardData?.getData("text/plain") ?? "").replace(/\r?\n/g, "\r"));
   });
   sendField();
 }
