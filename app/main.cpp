@@ -7,8 +7,10 @@
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
-#include <iostream>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -30,7 +32,9 @@ int main()
     random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
     const int status = runTitleMenu(random, console);
     if (!console.out.flush()) {
-        std::cerr << "qzvillage: the game's output could not be written\n";
+        // C stdio rather than std::cerr, whose standard stream objects would otherwise be built
+        // into the browser's download for this one line.
+        std::fputs("qzvillage: the game's output could not be written\n", stderr);
         return kExitOutputFailed;
     }
     return status;
