@@ -171,7 +171,13 @@ listenForKeys(keys, data => input?.push(data));
 for (const button of document.querySelectorAll("#touch button")) {
   // The buttons type for the player; pressing one must not take the focus from the game.
   button.addEventListener("mousedown", event => event.preventDefault());
-  button.addEventListener("click", () => input?.push(TOUCH_KEYS[button.dataset.send] ?? button.dataset.send + "\r"));
+  button.addEventListener("click", () => {
+    if (button.dataset.send === "keyboard") {
+      keys.focus({preventScroll: true});  // raises the on-screen keyboard, to type a name
+    } else {
+      input?.push(TOUCH_KEYS[button.dataset.send] ?? button.dataset.send + "\r");
+    }
+  });
 }
 if (touch) {
   document.body.classList.add("touch");
