@@ -45,8 +45,8 @@ function say(text) {
   element("status").textContent = text;
 }
 
-// On a touch screen the field keeps no focus of its own accord: that would raise the on-screen
-// keyboard over the buttons. A tap on the game's text raises it for typing a name.
+// On a touch screen the field takes no focus of its own accord: that would raise the on-screen
+// keyboard over the buttons. A tap on the game's text, or on the keyboard button, raises it.
 function focusGame() {
   if (!touch) {
     keys.focus({preventScroll: true});
@@ -148,12 +148,15 @@ async function playOne(saved) {
     document.body.dataset.ending = endingOf(status, player, seen);
     say(ENDINGS[document.body.dataset.ending]);
   } catch (error) {
-    showProblem(explain(error));
+    newGameButton.hidden = false;
+    if (error instanceof WebAssembly.LinkError) {
+      showProblem(explain(error));  // the game never started: a saved game stays for the next try
+      return;
+    }
+    say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
   forgetGame();
-  if (document.body.dataset.game !== "failed") {
-    showWait("over");
-  }
+  showWait("over");
   newGameButton.hidden = false;
   newGameButton.focus();
 }
@@ -189,8 +192,11 @@ document.addEventListener("click", event => {
   }
 });
 newGameButton.addEventListener("click", () => {
-  forgetGame();
-  playOne(null);
+  // After a failure to load, the game kept from before the reload is still the one to play.
+  if (document.body.dataset.game !== "failed") {
+    forgetGame();
+  }
+  playOne(loadSavedGame());
 });
 element("save").addEventListener("click", saveTranscript);
 playOne(loadSavedGame());
