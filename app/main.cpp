@@ -1,14 +1,16 @@
 // Program entry: seed the game's random source from the calendar clock and show the title.
 #include "app/title_menu.h"
+#include "console/calendar_clock.h"
 #include "console/console.h"
 #include "console/console_session.h"
 #include "console/console_streams.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
-#include <ctime>
-#include <iostream>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -26,14 +28,16 @@ int main()
     Console console{consoleInput(), consoleOutput(), consoleTextEncoding(), std::nullopt};
 
     GameRandom random;
-    random.seed(static_cast<std::uint32_t>(std::time(nullptr)));
+    random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
     const int status = runTitleMenu(random, console);
+    // C stdio rather than std::cerr, whose standard stream objects would otherwise be built into
+    // the browser's download for these two lines.
     const bool written = static_cast<bool>(console.out.flush());
     if (!written) {
-        std::cerr << "qzvillage: the game's output could not be written\n";
+        std::fputs("qzvillage: the game's output could not be written\n", stderr);
     }
     if (console.in.bad()) {
-        std::cerr << "qzvillage: the game's input could not be read\n";
+        std::fputs("qzvillage: the game's input could not be read\n", stderr);
     }
     return written && !console.in.bad() ? status : kExitFailed;
 }

@@ -3,8 +3,8 @@
 # of it, then headless Chromium plays whole games on the site (ctest's `web` preset).
 #   tools/ci-web.sh
 # Installs what it needs with apt-get when it is missing (as root): Debian's emscripten, the acorn
-# its optimiser needs, Chromium, and npm for xterm.js and puppeteer-core (as package-lock.json
-# pins them). No browser is downloaded: the tests drive Debian's Chromium.
+# its optimiser needs, Chromium, and npm for puppeteer-core (as package-lock.json pins it). No
+# browser is downloaded: the tests drive Debian's Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,11 +22,13 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake --workflow --preset web
-# The ZIP holds the site in one folder: the page, the game, xterm.js and their licences.
+# The ZIP holds the site in one folder: the service worker and every file it keeps, which are the
+# page, the game, the icons and the licence.
 listing=$(python3 -m zipfile -l build/web/qzvillage-web-*.zip)
 echo "$listing"
-for file in index.html page.js player_input.js page.css qzvillage.js qzvillage.wasm xterm.js xterm.css \
-  LICENSE.txt xterm-LICENSE.txt; do
+kept=$(sed -n 's/^  "\([^"]*\)": "[0-9a-f]\{64\}",$/\1/p' build/web/site/service_worker.js)
+grep -qx qzvillage.wasm <<<"$kept"
+for file in service_worker.js $kept; do
   grep -q "^qzvillage-web-[0-9.]*/$file " <<<"$listing"
 done
 ctest --preset web

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static checks, the quickest first: the layout (.clang-format) of every tracked source file, the
-# scripts by shellcheck, the Python tests against ruff's default rules, then clang-tidy
+# scripts by shellcheck, the Python tests against ruff's default rules, the page's JavaScript by
+# eslint (eslint.config.cjs), then clang-tidy
 # (.clang-tidy) and cppcheck on the game's code and the fuzzer, both reading the compile commands
 # of a clang configure in build/static. Any finding fails the script.
 set -euo pipefail
@@ -20,6 +21,17 @@ echo "== python"
 git ls-files -z '*.py' | xargs -0 pyflakes3
 git ls-files -z '*.py' | xargs -0 pycodestyle --select=E4,E7,E9
 echo "python: no findings"
+
+# eslint as package-lock.json pins it, installed where the web build keeps the page's tools.
+echo "== eslint"
+npm_dir=build/web/npm
+if ! cmp -s web/package-lock.json "$npm_dir/package-lock.json" || [ ! -x "$npm_dir/node_modules/.bin/eslint" ]; then
+  mkdir -p "$npm_dir"
+  cp web/package.json web/package-lock.json "$npm_dir"
+  (cd "$npm_dir" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+fi
+NODE_PATH="$npm_dir/node_modules" "$npm_dir/node_modules/.bin/eslint" --max-warnings 0 .
+echo "eslint: no findings"
 
 cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER=clang++-14 \
   -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_FUZZER=ON >/dev/null

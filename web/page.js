@@ -1,8 +1,13 @@
-// The page around the game: the terminal, one game after another without a reload, the touch
-// buttons, the transcript, and the page's own words on how a game ended or why it cannot start.
-// Each game is a fresh instance of the compiled module; its standard streams and its pause are
-// wired to the terminal here (console/web/*.cpp is the other side).
-"use strict";
+// The page around the game: one game after another without a reload, each a fresh instance of the
+// compiled module wired to the screen, the keyboard and the touch buttons; the game in progress
+// kept after every answer and replayed after a reload; the transcript; and the page's own words on
+// how a game ended or why it cannot start.
+import {explain, loadGame} from "./game_file.js";
+import {playGame} from "./game_hooks.js";
+import {listenForKeys} from "./keyboard.js";
+import {PlayerInput} from "./player_input.js";
+import {forgetGame, loadSavedGame, saveGame} from "./saved_game.js";
+import {Screen} from "./screen.js";
 
 const ENDINGS = {
   victory: "胜利！魔王已被打败。 Victory: the demon king is beaten.",
@@ -10,25 +15,19 @@ const ENDINGS = {
   "input-ended": "输入已结束（Ctrl-D）。 The input ended (Ctrl-D).",
   quit: "已退出游戏。 You left at the title.",
 };
-const statusLine = document.getElementById("status");
-const newGameButton = document.getElementById("new-game");
+// What the touch buttons type: an answer goes with its Enter, so one tap gives it.
+const TOUCH_KEYS = {enter: "\r", backspace: "\x7f", continue: " "};
 
-// Small screens still get 80 columns: the font shrinks to fit them.
-const terminal = new Terminal({
-  cols: 80,
-  rows: 30,
-  convertEol: true,  // the game ends its lines with a line feed alone
-  screenReaderMode: localStorage.getItem("qz-screen-reader") === "on",
-  cursorBlink: true,
-  fontSize: Math.max(6, Math.min(16, Math.floor(window.innerWidth / 50))),
-  fontFamily: '"Noto Sans Mono CJK SC", "Sarasa Mono SC", "Source Han Mono SC", Consolas, "Microsoft YaHei", ' +
-    '"PingFang SC", "Hiragino Sans GB", "Noto Sans CJK SC", "WenQuanYi Micro Hei Mono", monospace',
-});
-terminal.open(document.getElementById("terminal"));
-window.terminal = terminal;
+const element = id => document.getElementById(id);
+const screen = new Screen(element("terminal"), element("output"), element("typed"));
+const keys = element("keys");
+const newGameButton = element("new-game");
+const problem = element("cannot-load");
+const touch = navigator.maxTouchPoints > 0 || matchMedia("(pointer: coarse)").matches;
+const encoder = new TextEncoder();
 
 let transcript = [];  // every byte the game wrote and every answer it read, in order
-let input = null;
+let input = null;     // the current game's player
 
 function transcriptBytes() {
   const all = new Uint8Array(transcript.reduce((sum, chunk) => sum + chunk.length, 0));
@@ -42,53 +41,54 @@ function transcriptBytes() {
 
 window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes())};
 
+function say(text) {
+  element("status").textContent = text;
+}
+
+// On a touch screen the field takes no focus of its own accord: that would raise the on-screen
+// keyboard over the buttons. A tap on the game's text, or on the keyboard button, raises it.
+function focusGame() {
+  if (!touch) {
+    keys.focus({preventScroll: true});
+  }
+}
+
 function showWait(kind) {
   document.body.dataset.game = kind;
   if (kind === "line" || kind === "key") {
-    terminal.focus();
+    focusGame();
   }
 }
 
-function say(text) {
-  statusLine.textContent = text;
-}
-
-// Compiled once; every game instantiates it anew. Rejects when the .wasm cannot be fetched.
-let compiled = null;
-function compileGame() {
-  if (typeof WebAssembly !== "object" || typeof createQzVillage !== "function" || location.protocol === "file:") {
-    return Promise.reject(new Error("unsupported"));
-  }
-  compiled ??= WebAssembly.compileStreaming(fetch("qzvillage.wasm"))
-    .catch(() => fetch("qzvillage.wasm").then(response => response.arrayBuffer()).then(WebAssembly.compile));
-  return compiled;
-}
-
-// The hooks console/web/*.cpp calls, for one game reading from `player`.
-function gameHooks(wasm, player, seen) {
-  let line = null;
-  return {
-    instantiateWasm(imports, receive) {
-      WebAssembly.instantiate(wasm, imports).then(instance => receive(instance, wasm));
-      return {};
-    },
-    qzWrite(bytes) {
-      transcript.push(bytes);
-      terminal.write(bytes);
-    },
-    async qzReadLine() {
-      line = await player.readLine();
-      if (line === null) {
-        return -1;
+// The game's answers: first those of the saved game, replayed, then the player's, each one saved
+// as soon as the game has it. `seen.pause` tells whether the game ever waited for a key.
+function answers(game, player, seen) {
+  const replay = game.answers;
+  let replayed = 0;
+  game.answers = [];
+  return async kind => {
+    let text;
+    if (replayed < replay.length && kind in replay[replayed]) {
+      text = replay[replayed++][kind];
+      game.answers.push({[kind]: text});
+    } else {
+      replayed = replay.length;  // a game that went another way than the saved one is played on
+      text = await (kind === "line" ? player.readLine() : player.readKey());
+      if (text !== null) {
+        game.answers.push({[kind]: text});
+        saveGame(game);
       }
-      transcript.push(line);  // the echo, where the game read it
-      return line.length;
-    },
-    qzTakeLine: () => line,
-    qzReadKey() {
-      seen.pause = true;
-      return player.readKey();
-    },
+    }
+    seen.pause ||= kind === "key";
+    if (text === null) {
+      return null;
+    }
+    const bytes = encoder.encode(text);
+    if (kind === "line") {
+      transcript.push(bytes);  // the echo, where the game read it
+      screen.writeText(text);
+    }
+    return bytes;
   };
 }
 
@@ -103,34 +103,59 @@ function endingOf(status, player, seen) {
   return seen.pause ? "victory" : "quit";
 }
 
-// One whole game, from loading to its end. Keys typed while it loads wait for it.
-async function newGame() {
-  const player = new PlayerInput(text => terminal.write(text), showWait);
+function showProblem(text) {
+  document.body.dataset.game = "failed";
+  problem.textContent = text;
+  problem.hidden = false;
+  say("");
+}
+
+// One whole game, from loading to its end: `saved` resumes one. Keys typed while it loads wait.
+async function playOne(saved) {
+  const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
+  const player = new PlayerInput(line => screen.showTyped(line), showWait);
   const seen = {pause: false};
   input = player;
   newGameButton.hidden = true;
-  terminal.reset();
+  problem.hidden = true;
+  screen.clear();
   transcript = [];
   delete document.body.dataset.ending;
   showWait("loading");
-  say("正在加载…… Loading…");
-  let game;
+  say(saved ? "正在恢复上次的游戏…… Resuming your game…" : "正在加载…… Loading…");
+  let createModule, wasm;
   try {
-    game = await createQzVillage(gameHooks(await compileGame(), player, seen));
-  } catch {
-    document.body.dataset.game = "failed";
-    say("");
-    document.getElementById("cannot-load").hidden = false;
+    [createModule, wasm] = await loadGame();
+  } catch (error) {
+    showProblem(explain(error));
+    newGameButton.hidden = false;
     return;
   }
-  say("");
+  const answer = answers(game, player, seen);
+  const side = {
+    clockSeconds: game.clock,
+    write(bytes) {
+      transcript.push(bytes);
+      screen.writeBytes(bytes);
+    },
+    readLine: () => answer("line"),
+    readKey: () => answer("key"),
+  };
   try {
-    const status = await game.ccall("main", "number", ["number", "number"], [0, 0], {async: true});
+    const played = playGame(createModule, wasm, side);
+    say("");
+    const status = await played;
     document.body.dataset.ending = endingOf(status, player, seen);
     say(ENDINGS[document.body.dataset.ending]);
   } catch (error) {
+    newGameButton.hidden = false;
+    if (error instanceof WebAssembly.LinkError) {
+      showProblem(explain(error));  // the game never started: a saved game stays for the next try
+      return;
+    }
     say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
+  forgetGame();
   showWait("over");
   newGameButton.hidden = false;
   newGameButton.focus();
@@ -142,35 +167,39 @@ function saveTranscript() {
   link.download = "qzvillage-transcript.txt";
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);  // once the download has it
+  focusGame();
 }
 
-terminal.onData(data => input?.push(data));
-// In its screen-reader mode xterm.js drops text that arrives without a key press or an input
-// method's composition (an on-screen keyboard, dictation, a character picker): pass it on here.
-let lastKey = null;
-terminal.textarea.addEventListener("keydown", event => { lastKey = event.key; });
-terminal.textarea.addEventListener("input", event => {
-  if (terminal.options.screenReaderMode && event.inputType === "insertText" && !event.isComposing &&
-      event.data && event.data !== lastKey) {
-    input?.push(event.data);
-  }
-  lastKey = null;
-});
+listenForKeys(keys, data => input?.push(data));
 for (const button of document.querySelectorAll("#touch button")) {
-  // The buttons type for the player; pressing one must not take the focus from the terminal.
+  // The buttons type for the player; pressing one must not take the focus from the game.
   button.addEventListener("mousedown", event => event.preventDefault());
-  button.addEventListener("click", () => input?.push(button.dataset.send === "enter" ? "\r" : button.dataset.send));
+  button.addEventListener("click", () => {
+    if (button.dataset.send === "keyboard") {
+      keys.focus({preventScroll: true});  // raises the on-screen keyboard, to type a name
+    } else {
+      input?.push(TOUCH_KEYS[button.dataset.send] ?? button.dataset.send + "\r");
+    }
+  });
 }
-if (navigator.maxTouchPoints > 0 || matchMedia("(pointer: coarse)").matches) {
+if (touch) {
   document.body.classList.add("touch");
 }
-const screenReader = document.getElementById("screen-reader");
-screenReader.checked = terminal.options.screenReaderMode;
-screenReader.addEventListener("change", () => {
-  terminal.options.screenReaderMode = screenReader.checked;
-  localStorage.setItem("qz-screen-reader", screenReader.checked ? "on" : "off");
-  terminal.focus();
+// A click on the page gives the keys back to the game, unless it selected text to copy.
+document.addEventListener("click", event => {
+  if (!event.target.closest("button, a, input, select, textarea, summary") && document.getSelection().isCollapsed) {
+    keys.focus({preventScroll: true});
+  }
 });
-newGameButton.addEventListener("click", newGame);
-document.getElementById("save").addEventListener("click", saveTranscript);
-newGame();
+newGameButton.addEventListener("click", () => {
+  // After a failure to load, the game kept from before the reload is still the one to play.
+  if (document.body.dataset.game !== "failed") {
+    forgetGame();
+  }
+  playOne(loadSavedGame());
+});
+element("save").addEventListener("click", saveTranscript);
+playOne(loadSavedGame());
+// Played offline after one visit: the service worker keeps every file of this build. It is
+// registered once the page has loaded, so that its copies do not slow the first game's loading.
+addEventListener("load", () => navigator.serviceWorker?.register("service_worker.js"));

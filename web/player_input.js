@@ -1,27 +1,17 @@
 // What the player types, kept in order until the game asks for it, and given to the game as a
-// terminal would: a whole line at a time (echoed as it is typed, edited with Backspace) when the
-// game reads an answer, or one key without echo at a pause. Keys typed ahead wait for whatever the
-// game asks for next. Input arrives as xterm.js reports it: text, "\r" for Enter, "\x7f" for
-// Backspace, "\x04" for Ctrl-D, and an escape sequence for an arrow or function key.
-"use strict";
-
-const encoder = new TextEncoder();
-
-// Columns a character takes on the terminal: two for East Asian wide and full-width ones.
-function cellWidth(codePoint) {
-  const wide = [[0x1100, 0x115f], [0x2e80, 0x303e], [0x3041, 0x33ff], [0x3400, 0x4dbf],
-    [0x4e00, 0x9fff], [0xa000, 0xa4cf], [0xac00, 0xd7a3], [0xf900, 0xfaff], [0xfe30, 0xfe4f],
-    [0xff00, 0xff60], [0xffe0, 0xffe6], [0x1f300, 0x1f64f], [0x20000, 0x3fffd]];
-  return wide.some(([first, last]) => codePoint >= first && codePoint <= last) ? 2 : 1;
-}
+// terminal in line mode would: a whole line at a time (shown as it is typed, edited with
+// Backspace) when the game reads an answer, or one key without echo at a pause. Keys typed ahead
+// wait for whatever the game asks for next. Input arrives as a terminal sends it: text, "\r" for
+// Enter, "\x7f" for Backspace, "\x04" for Ctrl-D, and a whole escape sequence for a special key.
 
 // Control characters other than Tab: each ends or edits the line, or is dropped. The rest is text.
+// eslint-disable-next-line no-control-regex -- control characters are what it finds
 const LINE_CONTROL = /[\x00-\x08\x0a-\x1f\x7f]/;
 
-class PlayerInput {
-  // `echo(text)` shows typed text on the terminal; `onWait(kind)` tells what the game waits for.
-  constructor(echo, onWait) {
-    this.echo = echo;
+export class PlayerInput {
+  // `showTyped(line)` shows the line typed so far; `onWait(kind)` tells what the game waits for.
+  constructor(showTyped, onWait) {
+    this.showTyped = showTyped;
     this.onWait = onWait;
     this.pending = [];  // chunks of typed text, oldest first
     this.line = "";     // the line being typed
@@ -36,10 +26,10 @@ class PlayerInput {
     }
   }
 
-  // The next line, line feed included, as UTF-8; null when Ctrl-D ends the input.
+  // The next line, line feed included; null when Ctrl-D ends the input.
   readLine() { return this.wait("line"); }
 
-  // The next key's bytes as UTF-8: one character, or a whole escape sequence.
+  // The next key: one character (a pair of surrogates is one), or a whole escape sequence.
   readKey() { return this.wait("key"); }
 
   wait(kind) {
@@ -58,7 +48,7 @@ class PlayerInput {
   pump() {
     while (this.waiter && this.pending.length > 0) {
       if (this.waiter.kind === "key") {
-        this.give(encoder.encode(this.takeKey()));
+        this.give(this.takeKey());
       } else {
         this.editLine();
       }
@@ -67,7 +57,7 @@ class PlayerInput {
 
   takeKey() {
     const chunk = this.pending[0];
-    // xterm.js reports each special key as one chunk holding its whole sequence.
+    // The keyboard pushes each special key as one chunk holding its whole sequence.
     const key = chunk[0] === "\x1b" ? chunk : String.fromCodePoint(chunk.codePointAt(0));
     this.consume(key.length);
     return key;
@@ -88,7 +78,7 @@ class PlayerInput {
     const text = control < 0 ? chunk : chunk.slice(0, control);
     if (text.length > 0) {
       this.line += text;
-      this.echo(text);
+      this.showTyped(this.line);
       this.consume(text.length);
       return;
     }
@@ -102,10 +92,11 @@ class PlayerInput {
 
   control(character) {
     if (character === "\r" || character === "\n") {
-      this.echo("\r\n");
       this.send(this.line + "\n");
     } else if (character === "\x7f" || character === "\b") {
-      this.eraseCharacter();
+      // A whole character, even one written with a pair of surrogates.
+      this.line = this.line.slice(0, -(Array.from(this.line.slice(-2)).pop()?.length ?? 0));
+      this.showTyped(this.line);
     } else if (character === "\x04") {
       // As on a terminal: Ctrl-D sends what is typed so far, and on an empty line ends the input.
       if (this.line.length === 0) {
@@ -119,16 +110,7 @@ class PlayerInput {
 
   send(text) {
     this.line = "";
-    this.give(encoder.encode(text));
-  }
-
-  eraseCharacter() {
-    if (this.line.length === 0) {
-      return;
-    }
-    const last = Array.from(this.line.slice(-2)).pop();
-    this.line = this.line.slice(0, -last.length);
-    const width = cellWidth(last.codePointAt(0));
-    this.echo(width === 2 ? "\b\b  \b\b" : "\b \b");
+    this.showTyped("");
+    this.give(text);
   }
 }

@@ -3,8 +3,7 @@
 // mode delivers it, and waiting for it suspends the game (Asyncify) until the player presses
 // Enter. The page echoes what is typed, so the game never writes an answer back itself.
 #include "console/console_streams.h"
-
-#include <emscripten.h>
+#include "console/web/page_hooks.h"
 
 #include <istream>
 #include <ostream>
@@ -12,22 +11,6 @@
 #include <string>
 
 namespace {
-
-// clang-format off
-EM_JS(void, writeToPage, (const char* bytes, int length), {
-    Module.qzWrite(HEAPU8.slice(bytes, bytes + length));
-});
-
-// The length of the next line of answers, line feed included, kept by the page until it is
-// taken; -1 when the input has ended (Ctrl-D on an empty line).
-EM_ASYNC_JS(int, waitForLine, (), {
-    return await Module.qzReadLine();
-});
-
-EM_JS(void, takeLine, (char* destination), {
-    HEAPU8.set(Module.qzTakeLine(), destination);
-});
-// clang-format on
 
 // The page's terminal as one stream buffer: a line read at a time, output sent on a flush or a
 // full buffer.
@@ -38,19 +21,21 @@ public:
 protected:
     int_type underflow() override
     {
-        const int length = waitForLine();
+        const int length = page::waitForLine();
         if (length <= 0) {
             return traits_type::eof();
         }
         line_.resize(static_cast<std::size_t>(length));
-        takeLine(line_.data());
+        page::takeLine(line_.data());
         setg(line_.data(), line_.data(), line_.data() + length);
         return traits_type::to_int_type(line_[0]);
     }
 
     int_type overflow(int_type c) override
     {
-        sync();
+        if (sync() != 0) {
+            return traits_type::eof();
+        }
         if (!traits_type::eq_int_type(c, traits_type::eof())) {
             *pptr() = traits_type::to_char_type(c);
             pbump(1);
@@ -61,7 +46,7 @@ protected:
     int sync() override
     {
         if (pptr() != pbase()) {
-            writeToPage(pbase(), static_cast<int>(pptr() - pbase()));
+            page::write(pbase(), static_cast<int>(pptr() - pbase()));
             setp(output_, output_ + sizeof output_);
         }
         return 0;

@@ -4,29 +4,15 @@
 // end a pause. Nothing is echoed. The bytes are decoded by the terminal's own rules.
 #include "console/key_press.h"
 #include "console/terminal_keys.h"
-
-#include <emscripten.h>
+#include "console/web/page_hooks.h"
 
 #include <cstddef>
 #include <optional>
 
-namespace {
-
-// clang-format off
-// Copies the next key's bytes, at most `capacity`, and returns how many there are.
-EM_ASYNC_JS(int, waitForKeyBytes, (unsigned char* destination, int capacity), {
-    const bytes = (await Module.qzReadKey()).subarray(0, capacity);
-    HEAPU8.set(bytes, destination);
-    return bytes.length;
-});
-// clang-format on
-
-}  // namespace
-
 KeyPress readKeyPress(TextEncoding encoding)
 {
     unsigned char bytes[64];
-    const int length = waitForKeyBytes(bytes, static_cast<int>(sizeof bytes));
+    const int length = page::waitForKey(bytes, static_cast<int>(sizeof bytes));
     if (length <= 0) {
         return KeyPress{};
     }

@@ -1,0 +1,30 @@
+// The browser's half of the contract between the game and its page: the functions the page puts on
+// the module object it creates each game with, as the game calls them. The page's half is its own
+// ES module, which names the same hooks. Every buffer passed here belongs to the game; every array
+// the page hands back is the page's, and the game copies what it needs out of it before returning.
+#pragma once
+
+#include <cstdint>
+
+namespace page {
+
+// qzWrite: hands the page `length` bytes of output, on each flush. The page gets a copy of them.
+void write(const char* bytes, int length);
+
+// qzReadLine: waits (suspending the game) for the next whole line of answers and returns its
+// length in bytes, line feed included, or -1 when the input has ended.
+int waitForLine();
+
+// qzTakeLine: copies the line waitForLine() announced into `destination`, which has room for
+// the length it returned.
+void takeLine(char* destination);
+
+// qzReadKey: waits (suspending the game) for the next key at a pause, as the bytes a terminal
+// sends for it, copies at most `capacity` of them into `destination` and returns how many.
+int waitForKey(unsigned char* destination, int capacity);
+
+// qzClockSeconds: the calendar clock's reading in whole seconds since 1970, for the seed. A
+// resumed game gets the reading it was first started with, so its replay draws the same numbers.
+std::int64_t clockSeconds();
+
+}  // namespace page

@@ -1,0 +1,81 @@
+# How emcc builds the game for the page: site/qzvillage.js, an ES module whose default export makes
+# a new instance of the game, and site/qzvillage.wasm, which the page compiles itself, once, and
+# hands to each instance. The page makes one instance per game. The blocking reads suspend the game
+# (Asyncify) until the page has a line or a key.
+#
+# Every option below is there because it makes the download smaller: bench/web_levers.sh prints
+# what each one buys, and bench/web_benchmark.cjs what the site weighs against its budget.
+
+# Debian's emcc needs Debian's acorn (node-acorn), which Node.js finds only when told where it is.
+set(QZ_NODE_PATH /usr/share/nodejs CACHE PATH "Where emcc's Node.js finds acorn (node-acorn)")
+
+# The closure compiler that minifies the glue, at the version tools/closure-compiler pins (the one
+# this emcc was released with): Debian's closure-compiler package is too old for emcc's output.
+set(QZ_CLOSURE_DIR ${PROJECT_BINARY_DIR}/closure-compiler)
+set(QZ_CLOSURE ${QZ_CLOSURE_DIR}/node_modules/.bin/google-closure-compiler)
+set(QZ_CLOSURE_SOURCE ${PROJECT_SOURCE_DIR}/tools/closure-compiler)
+add_custom_command(
+  OUTPUT ${QZ_CLOSURE}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QZ_CLOSURE_SOURCE}/package.json
+          ${QZ_CLOSURE_SOURCE}/package-lock.json ${QZ_CLOSURE_DIR}
+  COMMAND npm ci --no-audit --no-fund --loglevel=error
+  COMMAND ${CMAKE_COMMAND} -E touch ${QZ_CLOSURE}
+  WORKING_DIRECTORY ${QZ_CLOSURE_DIR}
+  DEPENDS ${QZ_CLOSURE_SOURCE}/package.json ${QZ_CLOSURE_SOURCE}/package-lock.json
+  COMMENT "Installing the closure compiler from tools/closure-compiler/package-lock.json")
+add_custom_target(qz_closure_compiler DEPENDS ${QZ_CLOSURE})
+add_dependencies(qzvillage qz_closure_compiler)
+
+# The game's own code and the C++ library it pulls in, optimised for size across the whole program.
+# The game throws nothing and asks no object its type, so neither exceptions nor RTTI is kept.
+foreach(target IN ITEMS qz_core qz_keyboard qzvillage)
+  target_compile_options(${target} PRIVATE -Oz -flto -fno-exceptions -fno-rtti)
+endforeach()
+
+# Asyncify instruments only the functions that can be on the stack while the game waits for the
+# player: from main down through the game's reads and pauses to the page's hooks, including the
+# C++ library's path from `>>` to the stream buffer's underflow(). Each entry stands for every
+# function whose name holds it. A function missing here does not fail the build: the game goes
+# wrong when it waits inside it. So a game function that comes to read, or to call one that
+# reads, joins this list; the browser tests play every read. wasm-opt warns of entries that match
+# nothing because the optimiser merged them into their callers; they stay for when it does not.
+set(QZ_WAITING_FUNCTIONS
+  main
+  # The game's functions that read or pause, and those that call them.
+  runTitleMenu runCampaign createHero askName createEnemy tellOpening fightEncounters fightDemonKing
+  showVictory showDefeat endWithoutVictory runBattle playerTurn deathCheck announceKill enemyTurn
+  performAction resolveHit magicAttack magicShield heal readInt readChar readWord readValue
+  waitForKey readKeyPress
+  # The page's side: the hooks that wait, and the stream buffer that waits for a line.
+  page::waitFor PageBuffer::underflow
+  # The C++ library from `>>` down to underflow(). A read can wait at any byte of a token: a line
+  # ended by Ctrl-D instead of Enter leaves the token open, and its next byte is on the next line.
+  "basic_istream<char, std::__2::char_traits<char> >::sentry::sentry"
+  "basic_istream<char, std::__2::char_traits<char> >& std::__2::operator"
+  __input_arithmetic
+  "num_get<char, std::__2::istreambuf_iterator<char, std::__2::char_traits<char> > >::do_get(*long&) const"
+  "istreambuf_iterator<char, std::__2::char_traits<char> >::"
+  "operator==<char, std::__2::char_traits<char> >"
+  "operator!=<char, std::__2::char_traits<char> >"
+  "basic_streambuf<char, std::__2::char_traits<char> >::sgetc"
+  "basic_streambuf<char, std::__2::char_traits<char> >::sbumpc"
+  "basic_streambuf<char, std::__2::char_traits<char> >::snextc"
+  "basic_streambuf<char, std::__2::char_traits<char> >::uflow")
+list(TRANSFORM QZ_WAITING_FUNCTIONS PREPEND "*")
+list(TRANSFORM QZ_WAITING_FUNCTIONS APPEND "*")
+list(JOIN QZ_WAITING_FUNCTIONS "\n" patterns)
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/asyncify-only.txt CONTENT "${patterns}\n")
+
+# Only what the page uses: no file system (the page is the console), no options on the module
+# object but the page's hooks, and the browser's own UTF-8 decoder. The closure compiler then
+# shortens every name in the glue that the page does not reach by a quoted name.
+set_target_properties(qzvillage PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${QZ_SITE}
+  CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}"
+  LINK_DEPENDS ${PROJECT_BINARY_DIR}/asyncify-only.txt)
+target_link_options(qzvillage PRIVATE
+  -Oz -flto --closure 1 -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
+  -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall
+  -sASYNCIFY -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt -sBINARYEN_EXTRA_PASSES=-Oz
+  -sMALLOC=emmalloc -sFILESYSTEM=0 -sTEXTDECODER=2
+  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]")
