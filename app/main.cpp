@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <istream>
 #include <optional>
 #include <ostream>
 
