@@ -3,8 +3,9 @@
 # hands to each instance. The page makes one instance per game. The blocking reads suspend the game
 # (Asyncify) until the page has a line or a key.
 #
-# Every option below is there because it makes the download smaller: bench/web_levers.sh prints
-# what each one buys, and bench/web_benchmark.cjs what the site weighs against its budget.
+# The options that make the download smaller are two lists, each option kept because it pays:
+# bench/web_levers.sh builds the game without each one in turn and prints what it buys, and
+# bench/web_benchmark.cjs prints what the site weighs against its budget.
 
 # Debian's emcc needs Debian's acorn (node-acorn), which Node.js finds only when told where it is.
 set(QZ_NODE_PATH /usr/share/nodejs CACHE PATH "Where emcc's Node.js finds acorn (node-acorn)")
@@ -26,10 +27,12 @@ add_custom_command(
 add_custom_target(qz_closure_compiler DEPENDS ${QZ_CLOSURE})
 add_dependencies(qzvillage qz_closure_compiler)
 
-# The game's own code and the C++ library it pulls in, optimised for size across the whole program.
-# The game throws nothing and asks no object its type, so neither exceptions nor RTTI is kept.
+# The game's own code optimised for size across the whole program (link-time optimisation). The
+# game throws nothing and asks no object its type, so neither exceptions nor RTTI is kept.
+set(QZ_WEB_SIZE_COMPILE_OPTIONS -Oz -flto -fno-exceptions -fno-rtti CACHE STRING
+  "The compiler's options that make the web build smaller (a list)")
 foreach(target IN ITEMS qz_core qz_keyboard qzvillage)
-  target_compile_options(${target} PRIVATE -Oz -flto -fno-exceptions -fno-rtti)
+  target_compile_options(${target} PRIVATE ${QZ_WEB_SIZE_COMPILE_OPTIONS})
 endforeach()
 
 # Asyncify instruments only the functions that can be on the stack while the game waits for the
@@ -53,7 +56,7 @@ set(QZ_WAITING_FUNCTIONS
   "basic_istream<char, std::__2::char_traits<char> >::sentry::sentry"
   "basic_istream<char, std::__2::char_traits<char> >& std::__2::operator"
   __input_arithmetic
-  "num_get<char, std::__2::istreambuf_iterator<char, std::__2::char_traits<char> > >::do_get(*long&) const"
+  "num_get<char, std::__2::istreambuf_iterator<char, std::__2::char_traits<char> > >::do_get(*unsigned int&, long&) const"
   "istreambuf_iterator<char, std::__2::char_traits<char> >::"
   "operator==<char, std::__2::char_traits<char> >"
   "operator!=<char, std::__2::char_traits<char> >"
@@ -66,16 +69,21 @@ list(TRANSFORM QZ_WAITING_FUNCTIONS APPEND "*")
 list(JOIN QZ_WAITING_FUNCTIONS "\n" patterns)
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/asyncify-only.txt CONTENT "${patterns}\n")
 
-# Only what the page uses: no file system (the page is the console), no options on the module
-# object but the page's hooks, and the browser's own UTF-8 decoder. The closure compiler then
+# The link: -Oz and LTO again, Asyncify on the list above, wasm-opt once more after Asyncify with
+# the functions reordered so that gzip finds more alike, and the small allocator. In the glue, only
+# what the page uses: no file system (the page is the console), no options on the module object
+# but the page's hooks, the browser's own UTF-8 decoder, and no dates. The closure compiler then
 # shortens every name in the glue that the page does not reach by a quoted name.
+set(QZ_WEB_SIZE_LINK_OPTIONS
+  -Oz -flto --closure=1 -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt
+  -sBINARYEN_EXTRA_PASSES=-Oz,--reorder-functions -sMALLOC=emmalloc -sFILESYSTEM=0 -sTEXTDECODER=2
+  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]"
+  --js-library=${PROJECT_SOURCE_DIR}/console/web/formats_no_dates.js
+  CACHE STRING "The linker's options that make the web build smaller (a list)")
 set_target_properties(qzvillage PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${QZ_SITE}
   CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}"
-  LINK_DEPENDS ${PROJECT_BINARY_DIR}/asyncify-only.txt)
+  LINK_DEPENDS "${PROJECT_BINARY_DIR}/asyncify-only.txt;${PROJECT_SOURCE_DIR}/console/web/formats_no_dates.js")
 target_link_options(qzvillage PRIVATE
-  -Oz -flto --closure 1 -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
-  -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall
-  -sASYNCIFY -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt -sBINARYEN_EXTRA_PASSES=-Oz
-  -sMALLOC=emmalloc -sFILESYSTEM=0 -sTEXTDECODER=2
-  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]")
+  -sASYNCIFY -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0 -sENVIRONMENT=web
+  -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall ${QZ_WEB_SIZE_LINK_OPTIONS})
