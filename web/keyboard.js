@@ -63,10 +63,10 @@ function controlCharacter(character) {
   return others[character] ?? null;
 }
 
-// Feeds `send(text)` from the text field `field`: its key-downs, the text typed into it and the
-// text pasted into it. The field is emptied as soon as its text is sent; text already in it (keys
-// typed while the page loaded) is sent at once. Keys typed anywhere else on the page go to the
-// field too, unless they belong to the control that has the focus.
+// Feeds `send(text)` from the text field `field`: its key-downs, and the text typed, composed,
+// pasted or dropped into it. The field is emptied as soon as its text is sent; text already in it
+// (keys typed while the page loaded) is sent at once. Keys typed anywhere else on the page go to
+// the field too, unless they belong to the control that has the focus.
 export function listenForKeys(field, send) {
   const sendField = () => {
     const text = field.value.replace(/\r?\n/g, "\r");
@@ -106,16 +106,13 @@ export function listenForKeys(field, send) {
     field.classList.remove("composing");
     sendField();
   });
-  // On-screen keyboards delete with an input event, not a key, and the field is always empty.
+  // On-screen keyboards delete with an input event, not a key, and the field is empty between
+  // compositions, so there is nothing there for it to delete.
   field.addEventListener("beforeinput", event => {
-    if (event.inputType === "deleteContentBackward") {
+    if (event.inputType === "deleteContentBackward" && field.value === "") {
       event.preventDefault();
       send("\x7f");
     }
-  });
-  field.addEventListener("paste", event => {
-    event.preventDefault();
-    send((event.clipboardData?.getData("text/plain") ?? "").replace(/\r?\n/g, "\r"));
   });
   sendField();
 }

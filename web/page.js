@@ -45,8 +45,8 @@ function say(text) {
   element("status").textContent = text;
 }
 
-// On a touch screen the field keeps no focus of its own accord: that would raise the on-screen
-// keyboard over the buttons. A tap on the game's text raises it for typing a name.
+// On a touch screen the field takes no focus of its own accord: that would raise the on-screen
+// keyboard over the buttons. A tap on the game's text, or on the keyboard button, raises it.
 function focusGame() {
   if (!touch) {
     keys.focus({preventScroll: true});
@@ -148,12 +148,15 @@ async function playOne(saved) {
     document.body.dataset.ending = endingOf(status, player, seen);
     say(ENDINGS[document.body.dataset.ending]);
   } catch (error) {
-    showProblem(explain(error));
+    newGameButton.hidden = false;
+    if (error instanceof WebAssembly.LinkError) {
+      showProblem(explain(error));  // the game never started: a saved game stays for the next try
+      return;
+    }
+    say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
   forgetGame();
-  if (document.body.dataset.game !== "failed") {
-    showWait("over");
-  }
+  showWait("over");
   newGameButton.hidden = false;
   newGameButton.focus();
 }
@@ -171,7 +174,13 @@ listenForKeys(keys, data => input?.push(data));
 for (const button of document.querySelectorAll("#touch button")) {
   // The buttons type for the player; pressing one must not take the focus from the game.
   button.addEventListener("mousedown", event => event.preventDefault());
-  button.addEventListener("click", () => input?.push(TOUCH_KEYS[button.dataset.send] ?? button.dataset.send + "\r"));
+  button.addEventListener("click", () => {
+    if (button.dataset.send === "keyboard") {
+      keys.focus({preventScroll: true});  // raises the on-screen keyboard, to type a name
+    } else {
+      input?.push(TOUCH_KEYS[button.dataset.send] ?? button.dataset.send + "\r");
+    }
+  });
 }
 if (touch) {
   document.body.classList.add("touch");
@@ -183,8 +192,11 @@ document.addEventListener("click", event => {
   }
 });
 newGameButton.addEventListener("click", () => {
-  forgetGame();
-  playOne(null);
+  // After a failure to load, the game kept from before the reload is still the one to play.
+  if (document.body.dataset.game !== "failed") {
+    forgetGame();
+  }
+  playOne(loadSavedGame());
 });
 element("save").addEventListener("click", saveTranscript);
 playOne(loadSavedGame());

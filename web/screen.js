@@ -11,8 +11,9 @@ export class Screen {
     this.typed = typed;
     this.decoder = new TextDecoder();
     this.scrollPending = false;
-    // The newest line stays in sight when the box changes size: a phone turned, a keyboard shown.
-    new ResizeObserver(() => this.scrollToEnd()).observe(box);
+    // The newest line stays in sight when the box changes size (a phone turned, a keyboard shown),
+    // in the same frame: the observer is called after layout, before the frame is drawn.
+    new ResizeObserver(() => { box.scrollTop = box.scrollHeight; }).observe(box);
   }
 
   clear() {

@@ -126,12 +126,22 @@ const HERO = ["1", "勇者", "y", "y"];  // up to the story's pause
 const PHONE = {width: 390, height: 844, isMobile: true, hasTouch: true};
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
-const paste = (page, text) => page.evaluate(data => {
-  const clipboard = new DataTransfer();
-  clipboard.setData("text/plain", data);
-  document.getElementById("keys")
-    .dispatchEvent(new ClipboardEvent("paste", {clipboardData: clipboard, bubbles: true, cancelable: true}));
-}, text);
+// A real paste: the text copied from a field of its own, then pasted with Ctrl+V into the game's.
+async function paste(page, text) {
+  await page.evaluate(data => {
+    const source = document.body.appendChild(document.createElement("textarea"));
+    source.id = "copied";
+    source.value = data;
+    source.select();
+  }, text);
+  for (const [key, command, field] of [["KeyC", "Copy", "#copied"], ["KeyV", "Paste", "#keys"]]) {
+    await page.focus(field);
+    await page.keyboard.down("Control");
+    await page.keyboard.press(key, {commands: [command]});
+    await page.keyboard.up("Control");
+  }
+  await page.$eval("#copied", source => source.remove());
+}
 const shows = (page, text, timeout) => page.waitForFunction(t => window.qz.transcript().endsWith(t), {timeout}, text);
 const tap = (page, send) => page.tap(`#touch button[data-send="${send}"]`);
 
@@ -143,7 +153,8 @@ function checkFit(page, minimumPx, label) {
     const box = document.getElementById("terminal");
     const inside = (rect, what) => {
       if (rect.left < 0 || rect.top < 0 || rect.right > innerWidth || rect.bottom > innerHeight) {
-        throw new Error(`${where}: ${what} is outside the ${innerWidth}x${innerHeight} window`);
+        const windowSize = `${innerWidth}x${innerHeight}`;
+        throw new Error(`${where}: ${what} is outside the ${windowSize} window: ${JSON.stringify(rect)}`);
       }
     };
     const size = parseFloat(getComputedStyle(box).fontSize);
@@ -266,7 +277,7 @@ const CASES = [
         await waitFor(at, "key");
         await checkFit(at, phone ? 14 : 15, `${width}x${height} at a pause`);
         await at.keyboard.press("ArrowUp");
-        await at.waitForFunction(() => /选择：$/.test(window.qz.transcript()) && document.body.dataset.game === "line");
+        await at.waitForFunction(() => /选择：$/.test(window.qz.transcript()));
         await checkFit(at, phone ? 14 : 15, `${width}x${height} in battle`);
         await at.setViewport({width: height, height: width, isMobile: phone, hasTouch: phone, isLandscape: phone});
         await checkFit(at, phone ? 14 : 15, `${height}x${width} in battle, turned`);
@@ -316,6 +327,58 @@ const CASES = [
     await waitFor(page, "line");
     assert.equal(await transcript(page), TITLE);
   }],
+  ["a new build replaces the old one whole, once no page of the old one is open; a build half served is not taken",
+    async (page, env) => {
+      const folder = fs.mkdtempSync(path.join(os.tmpdir(), "qz-site-"));
+      fs.cpSync(env.site, folder, {recursive: true});
+      const server = await serve(folder);
+      const url = `http://127.0.0.1:${server.address().port}/`;
+      const open = async () => {
+        const opened = await page.browserContext().newPage();
+        return [opened, await (await opened.goto(url)).text()];
+      };
+      const [first] = await open();
+      await first.evaluate(() => navigator.serviceWorker.ready);
+      // The next build: another index.html, and its worker made by the build's own script.
+      const index = path.join(folder, "index.html");
+      const oldIndex = fs.readFileSync(index, "utf8");
+      fs.appendFileSync(index, "<!-- the next build -->\n");
+      const worker = fs.readFileSync(path.join(folder, "service_worker.js"), "utf8");
+      const files = [...worker.matchAll(/^ {2}"([^"]+)": "[0-9a-f]{64}",$/gm)].map(match => match[1]);
+      const web = path.join(__dirname, "../../web");
+      execFileSync("cmake", [`-DSITE=${folder}`, `-DFILES=${files.join(",")}`,
+        `-DSOURCE=${path.join(web, "service_worker.js")}`, "-P", path.join(web, "precache.cmake")]);
+      const update = () => first.evaluate(async () => {
+        const registration = await navigator.serviceWorker.getRegistration();
+        await registration.update();
+        const worker = registration.installing;
+        while (worker && !["installed", "redundant"].includes(worker.state)) {
+          await new Promise(resolve => worker.addEventListener("statechange", resolve, {once: true}));
+        }
+        return registration.waiting !== null;
+      });
+      const newIndex = fs.readFileSync(index, "utf8");
+      fs.writeFileSync(index, oldIndex);  // the new worker beside the old page: not a build
+      assert.equal(await update(), false, "a worker whose files do not match was taken");
+      fs.writeFileSync(index, newIndex);
+      assert.equal(await update(), true, "the new build was not kept");
+      await first.reload();
+      assert.ok(!(await first.content()).includes("the next build"), "a page of the old build got the new page");
+      await first.close();
+      for (let tries = 0; ; tries++) {
+        const [next, text] = await open();
+        if (text.includes("the next build")) {
+          const caches = await next.evaluate(() => caches.keys());
+          assert.deepEqual(caches.filter(name => name.startsWith("qzvillage-")).length, 1, "the old build was kept");
+          break;
+        }
+        assert.ok(tries < 50, "the new build never took over");
+        await next.close();
+        await pause(100);
+      }
+      server.close();
+      fs.rmSync(folder, {recursive: true});
+    }],
   ["installable, and after one visit a whole game plays offline", async (page, env, options) => {
     const server = await serve(env.site);
     const url = `http://127.0.0.1:${server.address().port}/`;
@@ -361,6 +424,7 @@ async function main() {
   }
   await browser.close();
   server.close();
+  process.exit();  // servers a failed case left open must not keep the run alive
 }
 
 module.exports = {serve, launch};
