@@ -3,8 +3,9 @@
 # hands to each instance. The page makes one instance per game. The blocking reads suspend the game
 # (Asyncify) until the page has a line or a key.
 #
-# Every option below is there because it makes the download smaller: bench/web_levers.sh prints
-# what each one buys, and bench/web_benchmark.cjs what the site weighs against its budget.
+# The options that make the download smaller are two lists, each option kept because it pays:
+# bench/web_levers.sh builds the game without each one in turn (QZ_WEB_SIZE_OMIT) and prints what
+# it buys, and bench/web_benchmark.cjs prints what the site weighs against its budget.
 
 # Debian's emcc needs Debian's acorn (node-acorn), which Node.js finds only when told where it is.
 set(QZ_NODE_PATH /usr/share/nodejs CACHE PATH "Where emcc's Node.js finds acorn (node-acorn)")
@@ -26,11 +27,9 @@ add_custom_command(
 add_custom_target(qz_closure_compiler DEPENDS ${QZ_CLOSURE})
 add_dependencies(qzvillage qz_closure_compiler)
 
-# The game's own code and the C++ library it pulls in, optimised for size across the whole program.
-# The game throws nothing and asks no object its type, so neither exceptions nor RTTI is kept.
-foreach(target IN ITEMS qz_core qz_keyboard qzvillage)
-  target_compile_options(${target} PRIVATE -Oz -flto -fno-exceptions -fno-rtti)
-endforeach()
+# The game's own code optimised for size across the whole program (link-time optimisation). The
+# game throws nothing and asks no object its type, so neither exceptions nor RTTI is kept.
+set(size_compile_options -Oz -flto -fno-exceptions -fno-rtti)
 
 # Asyncify instruments only the functions that can be on the stack while the game waits for the
 # player: from main down through the game's reads and pauses to the page's hooks, including the
@@ -53,7 +52,7 @@ set(QZ_WAITING_FUNCTIONS
   "basic_istream<char, std::__2::char_traits<char> >::sentry::sentry"
   "basic_istream<char, std::__2::char_traits<char> >& std::__2::operator"
   __input_arithmetic
-  "num_get<char, std::__2::istreambuf_iterator<char, std::__2::char_traits<char> > >::do_get(*long&) const"
+  "num_get<char, *>::do_get(*unsigned int&, long&) const"
   "istreambuf_iterator<char, std::__2::char_traits<char> >::"
   "operator==<char, std::__2::char_traits<char> >"
   "operator!=<char, std::__2::char_traits<char> >"
@@ -66,16 +65,44 @@ list(TRANSFORM QZ_WAITING_FUNCTIONS APPEND "*")
 list(JOIN QZ_WAITING_FUNCTIONS "\n" patterns)
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/asyncify-only.txt CONTENT "${patterns}\n")
 
-# Only what the page uses: no file system (the page is the console), no options on the module
-# object but the page's hooks, and the browser's own UTF-8 decoder. The closure compiler then
-# shortens every name in the glue that the page does not reach by a quoted name.
+# The link: -Oz and LTO again, Asyncify on the list above, wasm-opt once more after Asyncify with
+# the functions reordered so that gzip finds more alike, and the small allocator. In the glue, only
+# what the page uses: a browser window's code alone, no options on the module object but the
+# page's hooks, the browser's own UTF-8 decoder, and none of the C library's calls that the game
+# never makes. The closure compiler then shortens every name in the glue that the page does not
+# reach by a quoted name. (emcc leaves out its file system by itself: the game opens no file.)
+set(size_link_options
+  -Oz -flto --closure=1 -sENVIRONMENT=web -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt
+  -sBINARYEN_EXTRA_PASSES=-Oz,--reorder-functions -sMALLOC=emmalloc -sTEXTDECODER=2
+  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]"
+  --js-library=${PROJECT_SOURCE_DIR}/console/web/unused_c_library.js)
+
+# To measure what an option buys, a build can leave it out: QZ_WEB_SIZE_OMIT names options as far
+# as any '=' (-flto, -sMALLOC, --closure...). The names of them all go to web-size-options.txt.
+set(QZ_WEB_SIZE_OMIT "" CACHE STRING "Size options to leave out of the web build, to measure them (a list)")
+set(names "")
+foreach(list_name IN ITEMS size_compile_options size_link_options)
+  set(kept "")
+  foreach(option IN LISTS ${list_name})
+    string(REGEX REPLACE "=.*" "" name "${option}")
+    list(APPEND names "${name}")
+    if(NOT name IN_LIST QZ_WEB_SIZE_OMIT)
+      list(APPEND kept "${option}")
+    endif()
+  endforeach()
+  set(${list_name} "${kept}")
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(JOIN names "\n" names)
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/web-size-options.txt CONTENT "${names}\n")
+
+foreach(target IN ITEMS qz_core qz_keyboard qzvillage)
+  target_compile_options(${target} PRIVATE ${size_compile_options})
+endforeach()
 set_target_properties(qzvillage PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${QZ_SITE}
   CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}"
-  LINK_DEPENDS ${PROJECT_BINARY_DIR}/asyncify-only.txt)
+  LINK_DEPENDS "${PROJECT_BINARY_DIR}/asyncify-only.txt;${PROJECT_SOURCE_DIR}/console/web/unused_c_library.js")
 target_link_options(qzvillage PRIVATE
-  -Oz -flto --closure 1 -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
-  -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall
-  -sASYNCIFY -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt -sBINARYEN_EXTRA_PASSES=-Oz
-  -sMALLOC=emmalloc -sFILESYSTEM=0 -sTEXTDECODER=2
-  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]")
+  -sASYNCIFY -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
+  -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall ${size_link_options})

@@ -1,0 +1,46 @@
+// A static server for a folder, as a web host would serve the site: on 127.0.0.1 at a free port,
+// every file gzipped (-9) when the browser accepts it, and told to check back before using a copy
+// it keeps. Nothing outside the folder is served.
+"use strict";
+
+const fs = require("node:fs");
+const http = require("node:http");
+const path = require("node:path");
+const zlib = require("node:zlib");
+
+const TYPES = {
+  ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8", ".css": "text/css; charset=utf-8",
+  ".wasm": "application/wasm", ".webmanifest": "application/manifest+json", ".json": "application/json",
+  ".svg": "image/svg+xml", ".png": "image/png", ".ico": "image/x-icon", ".txt": "text/plain; charset=utf-8",
+};
+
+// Resolves to the listening server; `server.url` is its address, ending in "/".
+function serveGzip(folder) {
+  const root = path.resolve(folder);
+  const server = http.createServer((request, response) => {
+    const asked = decodeURIComponent(new URL(request.url, "http://host").pathname);
+    let file = path.join(root, path.normalize(asked));
+    if (file.endsWith(path.sep)) file = path.join(file, "index.html");
+    fs.readFile(file, (error, data) => {
+      if (error || !file.startsWith(root + path.sep)) {
+        response.writeHead(404, {"Content-Type": "text/plain"});
+        response.end("not found");
+        return;
+      }
+      const headers = {"Content-Type": TYPES[path.extname(file)] ?? "application/octet-stream",
+        "Cache-Control": "no-cache", "Vary": "Accept-Encoding"};
+      if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
+        data = zlib.gzipSync(data, {level: 9});
+        headers["Content-Encoding"] = "gzip";
+      }
+      response.writeHead(200, headers);
+      response.end(data);
+    });
+  });
+  return new Promise(resolve => server.listen(0, "127.0.0.1", () => {
+    server.url = `http://127.0.0.1:${server.address().port}/`;
+    resolve(server);
+  }));
+}
+
+module.exports = {serveGzip};
