@@ -212,6 +212,20 @@ const CASES = [
     await shows(page, "次机会(Y/N):");
     assert.ok((await transcript(page)).startsWith(TITLE + "1\n请输入你的名字：勇者\n你的名字是：勇者确定吗？(Y/N):y\n你的HP："));
   }],
+  ["a read waits inside a number, a name and white space (Ctrl-D sends a line without its line feed)", async page => {
+    await page.keyboard.type("1");
+    await type(page, {});
+    await page.keyboard.press("Enter");
+    await shows(page, "请输入你的名字：");
+    await page.keyboard.type("勇");
+    await type(page, {});
+    await typeLines(page, ["者"]);
+    await shows(page, "你的名字是：勇者确定吗？(Y/N):");
+    await page.keyboard.type("  ");
+    await type(page, {});
+    await typeLines(page, ["y"]);
+    await page.waitForFunction(() => /你的HP/.test(window.qz.transcript()));
+  }],
   ["Ctrl-D at the name prompt ends the game as the end of input does; the saved transcript", async page => {
     await typeLines(page, ["1"]);
     await type(page, {});
