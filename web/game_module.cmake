@@ -46,7 +46,7 @@ set(QZ_WAITING_FUNCTIONS
   performAction resolveHit magicAttack magicShield heal readInt readChar readWord readValue
   waitForKey readKeyPress
   # The page's side: the hooks that wait, and the stream buffer that waits for a line.
-  page::waitFor PageBuffer::underflow
+  page::waitFor readStandardInput StandardBuffer::underflow
   # The C++ library from `>>` down to underflow(). A read can wait at any byte of a token: a line
   # ended by Ctrl-D instead of Enter leaves the token open, and its next byte is on the next line.
   "basic_istream<char, std::__2::char_traits<char> >::sentry::sentry"
