@@ -52,8 +52,8 @@ protected:
 
 private:
     std::ios& input_;  // the stream a failed read marks bad
-    char inputBytes_[4096];
-    char outputBytes_[4096];
+    char inputBytes_[4096]{};
+    char outputBytes_[4096]{};
 };
 
 // Both streams over the one buffer; the input tied to the output, so that a prompt shows before
