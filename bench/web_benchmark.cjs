@@ -1,4 +1,4 @@
-// What the browser build costs a player, measured on the site served with gzip (serve_gzip.cjs):
+// What the browser build costs a player, measured on the site served with gzip (tests/support/browser.cjs):
 // 1. the size of the page's own scripts and the game's .js and .wasm under gzip -9, against the
 //    budget of 64 KiB (the service worker, which a first visit does not wait for, is not counted);
 // 2. the time from navigation to the game's title, beside the time a blank xterm.js page takes to
@@ -15,7 +15,7 @@ const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
 const {pathToFileURL} = require("node:url");
-const {serveGzip} = require("./serve_gzip.cjs");
+const {serve, launch} = require("../tests/support/browser.cjs");
 
 const ROOT = path.join(__dirname, "..");
 const NPM = path.join(ROOT, "build/web/npm/node_modules");  // the page's tools, as the web build installs them
@@ -23,8 +23,6 @@ const BUDGET = 64 * 1024;
 const NOT_COUNTED = new Set(["service_worker.js", "xterm.js"]);
 // Lighthouse's "slow 4G", the line the budget for the time to the title is set on.
 const LINE = {offline: false, latency: 150, downloadThroughput: 1.6e6 / 8, uploadThroughput: 750e3 / 8};
-const CHROMIUM_ARGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-  "--disable-background-networking", "--disable-component-update", "--disable-sync"];
 
 // xterm.js alone, as the game's page would start if it were only a terminal: one line written.
 const BLANK_PAGE = `<!DOCTYPE html><html lang="en"><meta charset="utf-8"><title>xterm.js</title>
@@ -34,7 +32,7 @@ terminal.open(document.getElementById("terminal"));
 terminal.write("QZ村战魔王", () => { window.shownAt = performance.now(); });
 </script>`;
 
-// GNU gzip's own -9, as the budget is stated; zlib's level 9 (serve_gzip.cjs) comes out a little larger.
+// GNU gzip's own -9, as the budget is stated; zlib's level 9 (the test server's) comes out a little larger.
 const gzipSize = file => execFileSync("gzip", ["-9c", file], {maxBuffer: 1 << 26}).length;
 const median = values => [...values].sort((a, b) => a - b)[values.length >> 1];
 
@@ -56,10 +54,6 @@ function printSizes(site) {
   const left = BUDGET - total;
   console.log(`  scripts and game: ${total} B of the ${BUDGET} B budget, ${left >= 0 ? `${left} B to spare` : `${-left} B over`}`);
   console.log(`  not counted: ${others.join(", ")}`);
-}
-
-function launch(puppeteer, chromium, extra = {}) {
-  return puppeteer.launch({executablePath: chromium, headless: true, args: CHROMIUM_ARGS, ...extra});
 }
 
 // Milliseconds from navigation until the page sets window.shownAt, on the throttled line.
@@ -112,7 +106,7 @@ async function printLighthouse(puppeteer, options, url) {
   console.log(`== Lighthouse ${version}, on the site served with gzip`);
   for (const [form, config] of [["mobile", undefined], ["desktop", desktop]]) {
     // Lighthouse drives a browser of its own through a debugging port.
-    const browser = await launch(puppeteer, options.chromium, {pipe: false, args: [...CHROMIUM_ARGS, "--remote-debugging-port=0"]});
+    const browser = await launch(puppeteer, options.chromium, {pipe: false, args: ["--remote-debugging-port=0"]});
     const port = Number(new URL(browser.wsEndpoint()).port);
     const result = await lighthouse(url, {port, output: "json", logLevel: "error"}, config);
     await browser.close();
@@ -142,7 +136,7 @@ async function main() {
   fs.copyFileSync(path.join(NPM, "@xterm/xterm/lib/xterm.js"), path.join(blankSite, "xterm.js"));
   fs.copyFileSync(path.join(NPM, "@xterm/xterm/css/xterm.css"), path.join(blankSite, "xterm.css"));
   fs.writeFileSync(path.join(blankSite, "index.html"), BLANK_PAGE);
-  const [game, blank] = [await serveGzip(site), await serveGzip(blankSite)];
+  const [game, blank] = [await serve(site), await serve(blankSite)];
   try {
     await printTimes(puppeteer, options, game.url, blank.url);
     await printLighthouse(puppeteer, options, game.url);

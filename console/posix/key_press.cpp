@@ -186,11 +186,14 @@ bool waitForForeground(int terminal, const sigset_t& waitMask)
     }
 }
 
-bool terminalIsRaw(int terminal)
+// Sets raw mode (gRaw) and reads it back: tcsetattr succeeds when any one change took, and only
+// the whole of raw mode will do.
+bool takeRawMode(int terminal)
 {
     termios now{};
-    return tcgetattr(terminal, &now) == 0 && (now.c_lflag & (ICANON | ECHO | IEXTEN)) == 0 &&
-           (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 && now.c_cc[VTIME] == 0;
+    return tcsetattr(terminal, TCSANOW, &gRaw) == 0 && tcgetattr(terminal, &now) == 0 &&
+           (now.c_lflag & (ICANON | ECHO | IEXTEN)) == 0 && (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 &&
+           now.c_cc[VTIME] == 0;
 }
 
 // Raw mode for one key press: set up by the constructor, undone by the destructor. Every signal
@@ -219,8 +222,7 @@ public:
         gRaw.c_cc[VTIME] = 0;
         gHeld = 1;
         gRetake = 0;
-        // tcsetattr succeeds when any one change took; only the whole of raw mode will do.
-        raw_ = tcsetattr(terminal, TCSANOW, &gRaw) == 0 && terminalIsRaw(terminal);
+        raw_ = takeRawMode(terminal);
     }
 
     ~RawMode()
@@ -275,8 +277,7 @@ private:
     bool retake()
     {
         gRetake = 0;
-        return waitForForeground(gTerminal, waitMask_) && tcsetattr(gTerminal, TCSANOW, &gRaw) == 0 &&
-               terminalIsRaw(gTerminal);
+        return waitForForeground(gTerminal, waitMask_) && takeRawMode(gTerminal);
     }
 
     sigset_t previous_{};

@@ -11,45 +11,10 @@
 const assert = require("node:assert/strict");
 const {execFileSync} = require("node:child_process");
 const fs = require("node:fs");
-const http = require("node:http");
 const os = require("node:os");
 const path = require("node:path");
-const zlib = require("node:zlib");
 const puppeteer = require("puppeteer-core");
-
-const TYPES = {".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm",
-  ".webmanifest": "application/manifest+json", ".png": "image/png", ".svg": "image/svg+xml", ".ico": "image/x-icon"};
-
-// The site from 127.0.0.1, gzipped for a browser that takes it, as a web server would serve it.
-// `missing` names files answered with 404.
-function serve(site, missing = []) {
-  const server = http.createServer((request, response) => {
-    const name = path.normalize(decodeURIComponent(new URL(request.url, "http://x").pathname));
-    const file = path.join(site, name.endsWith(path.sep) ? path.join(name, "index.html") : name);
-    fs.readFile(file, (error, data) => {
-      const found = !error && !missing.includes(path.basename(file));
-      const headers = {"Content-Type": TYPES[path.extname(file)] ?? "text/plain"};
-      const gzip = found && /\bgzip\b/.test(request.headers["accept-encoding"] ?? "");
-      if (gzip) {
-        headers["Content-Encoding"] = "gzip";
-      }
-      response.writeHead(found ? 200 : 404, headers);
-      response.end(found ? (gzip ? zlib.gzipSync(data) : data) : "");
-    });
-  });
-  return new Promise(resolve => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
-
-// Debian's Chromium, headless, with nothing that reaches for the network. Puppeteer gives it a
-// fresh profile and removes it when the browser closes.
-function launch(chromium) {
-  return puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
-      "--disable-component-update", "--disable-sync"],
-  });
-}
+const {serve, launch} = require("../support/browser.cjs");
 
 const waitFor = (page, state, timeout = 30000) =>
   page.waitForFunction(s => document.body.dataset.game === s, {timeout, polling: 20}, state);
@@ -302,7 +267,7 @@ const CASES = [
     const missing = ["qzvillage.wasm"];
     const server = await serve(env.site, missing);
     const problem = () => page.$eval("#cannot-load:not([hidden])", words => words.textContent);
-    await page.goto(`http://127.0.0.1:${server.address().port}/`);
+    await page.goto(server.url);
     await waitFor(page, "failed");
     assert.match(await problem(), /has no qzvillage\.wasm \(HTTP 404\)/);
     missing.length = 0;
@@ -346,7 +311,7 @@ const CASES = [
       const folder = fs.mkdtempSync(path.join(os.tmpdir(), "qz-site-"));
       fs.cpSync(env.site, folder, {recursive: true});
       const server = await serve(folder);
-      const url = `http://127.0.0.1:${server.address().port}/`;
+      const url = server.url;
       const open = async () => {
         const opened = await page.browserContext().newPage();
         return [opened, await (await opened.goto(url)).text()];
@@ -395,7 +360,7 @@ const CASES = [
     }],
   ["installable, and after one visit a whole game plays offline", async (page, env, options) => {
     const server = await serve(env.site);
-    const url = `http://127.0.0.1:${server.address().port}/`;
+    const url = server.url;
     const [game] = referenceGames(options, 1);
     const online = await openGame(env.browser.defaultBrowserContext(), url, game.seed);
     await online.evaluate(() => navigator.serviceWorker.ready);
@@ -415,8 +380,8 @@ async function main() {
   for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
   const site = path.resolve(options.site);
   const server = await serve(site);
-  const url = `http://127.0.0.1:${server.address().port}/`;
-  const browser = await launch(options.chromium);
+  const url = server.url;
+  const browser = await launch(puppeteer, options.chromium);
   const run = async (name, test) => {
     const started = Date.now();
     try {
@@ -441,5 +406,4 @@ async function main() {
   process.exit();  // servers a failed case left open must not keep the run alive
 }
 
-module.exports = {serve, launch};
 if (require.main === module) main();

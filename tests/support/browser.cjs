@@ -1,6 +1,5 @@
-// A static server for a folder, as a web host would serve the site: on 127.0.0.1 at a free port,
-// every file gzipped (-9) when the browser accepts it, and told to check back before using a copy
-// it keeps. Nothing outside the folder is served.
+// What the browser tests and the browser benchmark share: the site served as a web host would
+// serve it, and Debian's Chromium started with nothing that reaches for the network.
 "use strict";
 
 const fs = require("node:fs");
@@ -14,15 +13,18 @@ const TYPES = {
   ".svg": "image/svg+xml", ".png": "image/png", ".ico": "image/x-icon", ".txt": "text/plain; charset=utf-8",
 };
 
-// Resolves to the listening server; `server.url` is its address, ending in "/".
-function serveGzip(folder) {
+// Serves `folder` on 127.0.0.1 at a free port: every file gzipped (-9) when the browser accepts
+// it, and told to check back before using a copy it keeps. Nothing outside the folder is served,
+// nor the files `missing` names, which answer 404. Resolves to the listening server; `server.url`
+// is its address, ending in "/".
+function serve(folder, missing = []) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
     const asked = decodeURIComponent(new URL(request.url, "http://host").pathname);
     let file = path.join(root, path.normalize(asked));
     if (file.endsWith(path.sep)) file = path.join(file, "index.html");
     fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep)) {
+      if (error || !file.startsWith(root + path.sep) || missing.includes(path.basename(file))) {
         response.writeHead(404, {"Content-Type": "text/plain"});
         response.end("not found");
         return;
@@ -43,4 +45,14 @@ function serveGzip(folder) {
   }));
 }
 
-module.exports = {serveGzip};
+const CHROMIUM_ARGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+  "--disable-background-networking", "--disable-component-update", "--disable-sync"];
+
+// Debian's Chromium, headless, through the given puppeteer-core; `extra` adds launch options.
+// Puppeteer gives it a fresh profile and removes it when the browser closes.
+function launch(puppeteer, chromium, extra = {}) {
+  return puppeteer.launch({executablePath: chromium, headless: true, ...extra,
+    args: [...CHROMIUM_ARGS, ...(extra.args ?? [])]});
+}
+
+module.exports = {serve, launch};
