@@ -9,6 +9,7 @@
 // game goes on as one without a terminal, with no pause that waits.
 #include "console/key_press.h"
 #include "console/posix/descriptor_wait.h"
+#include "console/posix/job_control.h"
 #include "console/posix/signal_facts.h"
 #include "console/terminal_keys.h"
 
@@ -140,53 +141,6 @@ void restoreHandlers()
     for (int signal = 1; signal < signalEnd(); ++signal) {
         if (gHandled[signal]) {
             sigaction(signal, &gPrevious[signal], nullptr);
-        }
-    }
-}
-
-// `set` without the two signals that stop a background job touching its terminal. They are
-// never blocked while the pause touches it: blocked, the kernel would let the change through.
-sigset_t withoutJobControl(sigset_t set)
-{
-    sigdelset(&set, SIGTTIN);
-    sigdelset(&set, SIGTTOU);
-    return set;
-}
-
-bool isIgnored(int signal)
-{
-    struct sigaction current {};
-    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
-}
-
-// Waits until the game's process group is the terminal's foreground group. In the background a
-// tcdrain, which changes nothing, has the kernel stop the game (SIGTTOU) until the shell brings it
-// to the foreground; sent on in the background instead, it is stopped again. `waitMask` lets
-// signals through meanwhile, so that a stopped game can still be ended. False when the game is in
-// the background and job control cannot stop it: SIGTTOU ignored, or a process group that no shell
-// could resume, for which the kernel answers EIO.
-bool waitForForeground(int terminal, const sigset_t& waitMask)
-{
-    for (;;) {
-        const pid_t foreground = tcgetpgrp(terminal);
-        if (foreground == getpgrp()) {
-            return true;
-        }
-        if (foreground < 0 || isIgnored(SIGTTOU)) {
-            return false;
-        }
-        sigset_t blocked;
-        sigprocmask(SIG_SETMASK, &waitMask, &blocked);
-        const int drained = tcdrain(terminal);
-        const int error = errno;
-        sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        if (drained == 0) {
-            // After a stop the game may be in the foreground now; otherwise the kernel let a
-            // background process through, and there is no job control to wait for.
-            return tcgetpgrp(terminal) == getpgrp();
-        }
-        if (error != EINTR) {
-            return false;
         }
     }
 }

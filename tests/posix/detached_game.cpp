@@ -34,7 +34,10 @@ bool waitsOrEnded(pid_t pid)
     return fields.empty() || fields[0] == 'S' || fields[0] == 'Z';
 }
 
-double seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; }
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
 
 }  // namespace
 

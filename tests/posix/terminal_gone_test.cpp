@@ -33,10 +33,7 @@ std::string magicTurns(int turns)
 }
 
 // The title, `name`, both questions, and the magic turns.
-std::string gameAnswers(const std::string& name, int turns)
-{
-    return "1\n" + name + "\ny\ny\n" + magicTurns(turns);
-}
+std::string gameAnswers(const std::string& name, int turns) { return "1\n" + name + "\ny\ny\n" + magicTurns(turns); }
 
 // The same game played with no terminal at all, its output to `output`'s reader.
 struct Played {
