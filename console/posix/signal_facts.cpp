@@ -4,17 +4,14 @@
 
 #include "posix_signal_names.h"
 
-#include <initializer_list>
+#include <algorithm>
+#include <iterator>
 #include <signal.h>
 
 bool isIgnoredByDefault(int signal)
 {
-    for (const int ignored : {QZ_SIGNALS_IGNORED_BY_DEFAULT}) {
-        if (signal == ignored) {
-            return true;
-        }
-    }
-    return false;
+    constexpr int kIgnored[] = {QZ_SIGNALS_IGNORED_BY_DEFAULT};
+    return std::ranges::find(kIgnored, signal) != std::end(kIgnored);
 }
 
 int highestSignal() { return QZ_HIGHEST_SIGNAL; }
