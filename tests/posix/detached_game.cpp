@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <poll.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -78,20 +77,6 @@ std::optional<std::string> readToEnd(int fd, pid_t writer)
         all.append(buffer, static_cast<std::size_t>(got));
     }
     return std::nullopt;
-}
-
-double cpuSeconds(pid_t pid)
-{
-    std::istringstream fields(statAfterName(pid));
-    std::string field;
-    double ticks = 0;
-    // utime and stime, the 14th and 15th fields of the line, the 12th and 13th after the name.
-    for (int i = 1; i <= 13 && fields >> field; ++i) {
-        if (i >= 12) {
-            ticks += std::stod(field);
-        }
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 std::optional<Ended> reapWithUsage(pid_t pid)

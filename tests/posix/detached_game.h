@@ -1,6 +1,6 @@
 // The real game as a plain child process with no terminal at all, its standard input and output
 // the descriptors a test gives it, and what a test needs to watch any child it started: its output
-// to the end, the CPU time it has used, and its status. Every wait is bounded by kPatience.
+// to the end, and its status with the CPU time it used. Every wait is bounded by kPatience.
 #pragma once
 
 #include <optional>
@@ -14,9 +14,6 @@ pid_t startDetachedGame(int input, int output);
 // Reads `fd` to its end. With `writer`, only while that process waits (for the reader, since it has
 // all its input), so that each of its writes finds the descriptor full. Empty after kPatience.
 std::optional<std::string> readToEnd(int fd, pid_t writer = -1);
-
-// The CPU time, user and system, that `pid` has used so far.
-double cpuSeconds(pid_t pid);
 
 struct Ended {
     int status = 0;

@@ -35,7 +35,7 @@ std::string magicTurns(int turns)
 // The title, `name`, both questions, and the magic turns.
 std::string gameAnswers(const std::string& name, int turns) { return "1\n" + name + "\ny\ny\n" + magicTurns(turns); }
 
-// The same game played with no terminal at all, its output to `output`'s reader.
+// A game played to its end: everything it wrote, and how it ended.
 struct Played {
     std::optional<std::string> transcript;
     std::optional<Ended> ended;
@@ -88,7 +88,6 @@ TEST(TerminalGone, HangUpAtAPauseEndsTheWaitAtOnce)
         ASSERT_TRUE(spawnGame(session, setup, startingSettings())) << session.output;
         sendAnswers(session, "1\nAb\ny\ny\n");
         ASSERT_TRUE(waitForRawMode(session));  // the story's pause reads its key
-        const double cpuBefore = cpuSeconds(session.game);
         hangUp(session);
         sendAnswers(session, magicTurns(150));
         close(std::exchange(session.answers, -1));
@@ -105,7 +104,8 @@ TEST(TerminalGone, HangUpAtAPauseEndsTheWaitAtOnce)
         } else {
             EXPECT_TRUE(WIFSIGNALED(ended->status) && WTERMSIG(ended->status) == SIGHUP) << ended->status;
         }
-        EXPECT_LT(ended->cpuSeconds - cpuBefore, 0.5) << "the game spun after the hang-up";
+        // The whole game's, which takes a few milliseconds; a spin takes all the time it is given.
+        EXPECT_LT(ended->cpuSeconds, 0.5) << "the game spun after the hang-up";
     }
 }
 
