@@ -11,7 +11,6 @@ const {spawn} = require("node:child_process");
 const net = require("node:net");
 
 const COMMAND_LIMIT_MS = 60000;
-const ELEMENT = "element-6066-11e4-a52f-4a6f-9b1e-4ac1c8b2a8b3";  // WebDriver's key for an element reference
 // puppeteer's key names as WebDriver's characters; KeyX and DigitN are their character.
 const KEYS = {Enter: "\uE007", Backspace: "\uE003", ArrowUp: "\uE013", ArrowDown: "\uE015", Shift: "\uE008",
   Control: "\uE009", Escape: "\uE00C", Tab: "\uE004", Space: " "};
@@ -80,10 +79,12 @@ function makePage(context, handle, preloads) {
     evaluateOnNewDocument: async (fn, ...args) => {
       scripts.push(`(${fn}).apply(null, ${JSON.stringify(args)});`);
     },
-    goto: url => {
+    // Resolves to what the page's own fetch of its address gets: WebDriver says nothing of the response.
+    goto: async url => {
       const address = new URL(url);
       if (address.protocol.startsWith("http")) address.searchParams.set("preload", id);
-      return run("POST", "/url", {url: address.href});
+      await run("POST", "/url", {url: address.href});
+      return {text: () => evaluate(() => fetch(location.href).then(response => response.text()))};
     },
     reload: () => run("POST", "/refresh", {}),
     content: () => run("GET", "/source"),
@@ -103,7 +104,13 @@ function makePage(context, handle, preloads) {
     focus: selector => evaluate(s => document.querySelector(s).focus(), selector),
     click: async selector => {
       const element = await run("POST", "/element", {using: "css selector", value: selector});
-      await run("POST", `/element/${element[ELEMENT]}/click`, {});
+      await run("POST", `/element/${Object.values(element)[0]}/click`, {});
+    },
+    // A touch at the element's middle (which WebKitGTK delivers as a mouse's press).
+    tap: async selector => {
+      const origin = await run("POST", "/element", {using: "css selector", value: selector});
+      await run("POST", "/actions", {actions: [{type: "pointer", id: "finger", parameters: {pointerType: "touch"},
+        actions: [{type: "pointerMove", origin, x: 0, y: 0}, {type: "pointerDown", button: 0}, {type: "pointerUp", button: 0}]}]});
     },
     // The window's outer size is set so that the page's own comes out at the size asked for.
     setViewport: async ({width, height}) => {
@@ -111,9 +118,11 @@ function makePage(context, handle, preloads) {
       const [innerWidth, innerHeight] = await evaluate(() => [window.innerWidth, window.innerHeight]);
       await run("POST", "/window/rect", {width: 2 * width - innerWidth, height: 2 * height - innerHeight});
     },
+    // The session goes on in another of its windows, as a new window is opened from the current one.
     close: async () => {
-      await run("DELETE", "/window");
-      context.current = null;
+      const [next] = await run("DELETE", "/window");
+      if (next) await context.session("POST", "/window", {handle: next});
+      context.current = next;
       preloads.delete(id);
     },
   };
@@ -121,48 +130,86 @@ function makePage(context, handle, preloads) {
   return page;
 }
 
-async function newContext(base, miniBrowser, preloads) {
-  const capabilities = {alwaysMatch: {"webkitgtk:browserOptions": {binary: miniBrowser, args: ["--automation"]}}};
-  const {sessionId} = await command(base, "POST", "/session", {capabilities});
-  const session = (method, route, body) => command(base, method, `/session/${sessionId}${route}`, body);
-  await session("POST", "/timeouts", {script: COMMAND_LIMIT_MS - 5000});
-  const context = {session, current: await session("GET", "/window"), pages: []};
-  let unused = context.current;  // the session's first window is its first page
-  context.newPage = async () => {
-    const handle = unused ?? (await session("POST", "/window/new", {type: "tab"})).handle;
-    unused = null;
-    return makePage(context, handle, preloads);
+// Starts a program in a process group of its own, so that stopping it stops whatever it started.
+function startGroup(argv, environment, stdin = "ignore") {
+  const child = spawn(argv[0], argv.slice(1), {detached: true, env: environment, stdio: [stdin, "pipe", "inherit"]});
+  child.ended = new Promise(resolve => child.on("exit", resolve).on("error", resolve));
+  child.stop = async () => {
+    try {
+      process.kill(-child.pid, "SIGTERM");
+    } catch {
+      // already gone
+    }
+    await Promise.race([child.ended, pause(10000)]);
   };
-  context.close = () => session("DELETE", "");
-  return context;
+  return child;
 }
 
-// Starts WebKitWebDriver (under xvfb-run when there is no display) for MiniBrowser; resolves to a
-// browser once the driver answers. close() ends the driver and every process it started.
-async function startWebKit(driver, miniBrowser, preloads) {
+// A display for MiniBrowser: this one, or else a virtual one that lives until its input closes.
+async function startDisplay() {
+  if (process.env.DISPLAY) return {environment: process.env, stop: async () => {}};
+  const display = startGroup(["xvfb-run", "-a", "sh", "-c", 'echo "$DISPLAY $XAUTHORITY"; exec cat'], process.env, "pipe");
+  const line = await Promise.race([new Promise(resolve => display.stdout.once("data", resolve)), display.ended]);
+  const [name, authority] = String(line ?? "").trim().split(" ");
+  if (!authority) throw new Error("xvfb-run started no display");
+  return {environment: {...process.env, DISPLAY: name, XAUTHORITY: authority}, stop: display.stop};
+}
+
+// A context is a driver of its own, as WebKitWebDriver holds one session at a time.
+async function newContext(programs, environment, preloads) {
   const port = await freePort();
-  const argv = [driver, `--port=${port}`];
-  const child = spawn(process.env.DISPLAY ? argv[0] : "xvfb-run", process.env.DISPLAY ? argv.slice(1) : ["-a", ...argv],
-    {detached: true, stdio: ["ignore", "ignore", "inherit"]});
-  const ended = new Promise(resolve => child.on("exit", resolve).on("error", resolve));
+  const driver = startGroup([programs.driver, `--port=${port}`], environment);
   const base = `http://127.0.0.1:${port}`;
-  for (let waited = 0; !(await command(base, "GET", "/status").then(status => status.ready, () => false)); waited += 100) {
-    if (child.exitCode !== null || child.signalCode !== null || waited > 30000) throw new Error(`${driver} did not start`);
-    await pause(100);
-  }
-  const defaultContext = await newContext(base, miniBrowser, preloads);
-  return {
-    defaultBrowserContext: () => defaultContext,
-    createBrowserContext: () => newContext(base, miniBrowser, preloads),
-    async close() {
-      try {
-        process.kill(-child.pid, "SIGTERM");
-      } catch {
-        // already gone
+  try {
+    for (let waited = 0; !(await command(base, "GET", "/status").then(status => status.ready, () => false)); waited += 100) {
+      if (driver.exitCode !== null || driver.signalCode !== null || waited > 30000) {
+        throw new Error(`${programs.driver} did not start`);
       }
-      await Promise.race([ended, pause(10000)]);
-    },
+      await pause(100);
+    }
+    const capabilities = {alwaysMatch: {"webkitgtk:browserOptions": {binary: programs.miniBrowser, args: ["--automation"]}}};
+    const {sessionId} = await command(base, "POST", "/session", {capabilities});
+    const session = (method, route, body) => command(base, method, `/session/${sessionId}${route}`, body);
+    await session("POST", "/timeouts", {script: COMMAND_LIMIT_MS - 5000});
+    const context = {session, current: await session("GET", "/window"), pages: [], close: driver.stop};
+    let unused = context.current;  // the session's first window is its first page
+    context.newPage = async () => {
+      const handle = unused ?? (await session("POST", "/window/new", {type: "tab"})).handle;
+      unused = null;
+      return makePage(context, handle, preloads);
+    };
+    return context;
+  } catch (error) {
+    await driver.stop();
+    throw error;
+  }
+}
+
+// WebKit: a browser whose contexts are WebKitWebDriver sessions driving MiniBrowser, on this
+// display or a virtual one. close() ends every process it started.
+async function startWebKit(driver, miniBrowser, preloads) {
+  const display = await startDisplay();
+  const programs = {driver, miniBrowser};
+  const contexts = [];
+  const createBrowserContext = async () => {
+    const context = await newContext(programs, display.environment, preloads);
+    contexts.push(context);
+    return context;
   };
+  try {
+    const defaultContext = await createBrowserContext();
+    return {
+      defaultBrowserContext: () => defaultContext,
+      createBrowserContext,
+      async close() {
+        await Promise.all(contexts.map(context => context.close()));
+        await display.stop();
+      },
+    };
+  } catch (error) {
+    await display.stop();
+    throw error;
+  }
 }
 
 module.exports = {startWebKit};

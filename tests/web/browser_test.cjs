@@ -137,7 +137,9 @@ function checkFit(page, minimumPx, label) {
     if (document.documentElement.scrollWidth > innerWidth || box.scrollWidth > box.clientWidth) {
       throw new Error(`${where}: the page scrolls sideways`);
     }
-    const prompt = document.getElementById("typed").getBoundingClientRect();
+    // The prompt's place is the field at the cursor: WebKit puts the box of an empty span (the
+    // line typed, at a pause) at the top of the text, not on its line.
+    const prompt = document.getElementById("keys").getBoundingClientRect();
     inside(prompt, "the prompt");
     if (prompt.bottom > box.getBoundingClientRect().bottom) throw new Error(`${where}: the prompt is scrolled away`);
     for (const button of document.querySelectorAll("#touch button")) {
@@ -209,18 +211,21 @@ const CASES = [
     assert.equal(await ending(page), "input-ended");
     await page.click("#save");
     const saved = path.join(env.downloads, "qzvillage-transcript.txt");
-    for (let waited = 0; !env.cannot("download") && !fs.existsSync(saved); waited += 50) {
+    const kept = !env.cannot("download");
+    for (let waited = 0; kept && !fs.existsSync(saved); waited += 50) {
       assert.ok(waited < 10000, "no transcript was saved");
       await pause(50);
     }
-    if (!env.cannot("download")) assert.equal(fs.readFileSync(saved, "utf8"), TITLE + "1\n请输入你的名字：\n");
+    if (kept) assert.equal(fs.readFileSync(saved, "utf8"), TITLE + "1\n请输入你的名字：\n");
     assert.equal(await page.evaluate(() => document.activeElement.id), "keys", "the focus after Save transcript");
   }],
   ["keys typed while the page loads, after a click on the page and after Save transcript reach the game",
     async (page, env) => {
       const held = [];
-      await page.setRequestInterception(true);
-      page.on("request", request => (request.url().endsWith(".wasm") ? held.push(request) : request.continue()));
+      if (!env.cannot("interception")) {
+        await page.setRequestInterception(true);
+        page.on("request", request => (request.url().endsWith(".wasm") ? held.push(request) : request.continue()));
+      }
       await page.goto(env.url);
       await page.waitForSelector("#keys");
       await page.keyboard.type("1\n勇者\n");  // before the game has loaded
@@ -232,7 +237,8 @@ const CASES = [
       await typeLines(page, ["y"]);
       await waitFor(page, "key");
     }],
-  ["touch buttons alone, one tap per answer, play to the end of the first battle", async page => {
+  ["touch buttons alone, one tap per answer, play to the end of the first battle", async (page, env) => {
+    env.cannot("touch");
     for (const answer of ["1", "1", "y", "y"]) await tap(page, answer);  // the title, a name ("1"), two yeses
     while (!/遇到了第2个敌人|倒下了/.test(await transcript(page))) {
       await page.waitForFunction(() => ["line", "key"].includes(document.body.dataset.game));
@@ -260,14 +266,20 @@ const CASES = [
       for (const [width, height, phone] of windows) {
         const context = await env.browser.createBrowserContext();
         const at = await openGame(context, env.url, 54, {width, height, isMobile: phone, hasTouch: phone});
+        // A window the engine cannot make (MiniBrowser's is no narrower than its toolbar) is left.
+        const fits = async (size, label) => {
+          const made = await at.evaluate(() => `${innerWidth}x${innerHeight}`);
+          if (made === size) return checkFit(at, phone ? 14 : 15, `${size} ${label}`);
+          env.skip(`a ${size} window ${label}, as the window comes out ${made}`);
+        };
         await typeLines(at, HERO);
         await waitFor(at, "key");
-        await checkFit(at, phone ? 14 : 15, `${width}x${height} at a pause`);
+        await fits(`${width}x${height}`, "at a pause");
         await at.keyboard.press("ArrowUp");
         await at.waitForFunction(() => /选择：$/.test(window.qz.transcript()));
-        await checkFit(at, phone ? 14 : 15, `${width}x${height} in battle`);
+        await fits(`${width}x${height}`, "in battle");
         await at.setViewport({width: height, height: width, isMobile: phone, hasTouch: phone, isLandscape: phone});
-        await checkFit(at, phone ? 14 : 15, `${height}x${width} in battle, turned`);
+        await fits(`${height}x${width}`, "in battle, turned");
         await context.close();
       }
     }],
@@ -287,8 +299,12 @@ const CASES = [
       if (cause === "file") {
         await failing.goto("file://" + path.join(env.site, "index.html"));
       } else {
+        // A site not visited before, so that no service worker serves the page: WebDriver
+        // classic has no script of ours run before a page's own but through the server.
+        const fresh = await serve(env.site);
         await failing.evaluateOnNewDocument(() => { delete window.WebAssembly; });
-        await failing.goto(env.url);
+        await failing.goto(fresh.url);
+        fresh.close();
       }
       await waitFor(failing, "failed");
       assert.match(await failing.$eval("#cannot-load:not([hidden])", text => text.textContent), words, cause);
@@ -380,6 +396,16 @@ const CASES = [
     server.close();
     await online.reload();
     await waitFor(online, "line");
+    if (!(await online.evaluate(() => "setClock" in window))) {
+      // The worker served the page and no script of ours ran before its own (WebDriver classic):
+      // this game ends, and the next one, its clock set, is the one played offline.
+      env.skip("the clock set before the page's scripts offline; it is set before New game instead");
+      await type(online, {});
+      await waitFor(online, "over");
+      await online.evaluate(ms => { Date.now = () => ms; }, game.seed * 1000 + 500);
+      await online.click("#new-game");
+      await waitFor(online, "line");
+    }
     await playWhole(online, game, "offline");
     await online.close();
   }],
@@ -391,7 +417,13 @@ const CANNOT = {
     accessibility: "puppeteer reads the accessibility tree through Chromium's DevTools protocol alone",
     installability: "Firefox does not install web apps, and says nothing of a page's installability",
   },
-  webkit: {},
+  webkit: {
+    accessibility: "no WebDriver command reads WebKit's accessibility tree",
+    download: "WebDriver classic cannot say where a download goes",
+    installability: "WebKitGTK does not install web apps, and says nothing of a page's installability",
+    interception: "WebDriver classic cannot hold a request, so the keys go in as soon as the page is there",
+    touch: "touch events, as WebKitWebDriver delivers a touch as a mouse's press (the buttons are pressed with it)",
+  },
 };
 
 // Whole games per engine, unless --games says: Chromium plays the most, the others fewer to keep
@@ -430,12 +462,13 @@ async function runCase(engine, url, site, [name, test, viewport], options) {
     const context = await engine.browser.createBrowserContext(engine.name === "webkit" ? {}
       : {downloadBehavior: {policy: "allow", downloadPath: downloads}});
     const page = await openGame(context, url, 54, viewport);
+    const skip = why => console.log(`     [${engine.name}] ${name}: skipped in ${engine.name}: ${why}`);
     const cannot = what => {
       const why = CANNOT[engine.name]?.[what];
-      if (why) console.log(`     [${engine.name}] ${name}: skipped in ${engine.name}: ${why}`);
+      if (why) skip(why);
       return why !== undefined;
     };
-    await test(page, {site, url, browser: engine.browser, engine: engine.name, downloads, cannot}, options);
+    await test(page, {site, url, browser: engine.browser, engine: engine.name, downloads, skip, cannot}, options);
     await context.close();
   } finally {
     fs.rmSync(downloads, {recursive: true, force: true});
