@@ -103,6 +103,10 @@ const findPrograms = () => ({
 // Starts `engine` headless (WebKit under xvfb-run when there is no display): Chromium and Firefox
 // through puppeteer-core (Firefox over WebDriver BiDi), WebKit through webdriver.cjs.
 function startEngine(engine, puppeteer, programs) {
+  const needed = {chromium: ["chromium"], firefox: ["firefox"], webkit: ["webkit-driver", "minibrowser"]}[engine];
+  for (const program of needed.filter(name => !programs[name])) {
+    throw new Error(`no ${program} was found: install it, or name it with --${program} PATH`);
+  }
   if (engine === "chromium") return launch(puppeteer, programs.chromium);
   if (engine === "firefox") {
     return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: true,

@@ -1,10 +1,12 @@
-// The browser tests: headless Chromium (driven by puppeteer-core) plays the game on the built
-// site, served gzipped from 127.0.0.1, through real keyboard and touch events. The page's clock is
-// pinned before its scripts run, so each game's seed is known. Whole games must give the
-// transcripts that browser_games.py derives from the reference model, byte for byte; then one
-// table of cases.
+// The browser tests: Chromium and Firefox (driven by puppeteer-core) and WebKit (WebKitGTK's
+// driver, through webdriver.cjs) play the game on the built site, served gzipped from 127.0.0.1,
+// through real keyboard and touch events, one engine after the other. The page's clock is pinned
+// before its scripts run, so each game's seed is known. Whole games must give the transcripts that
+// browser_games.py derives from the reference model, byte for byte; then one table of cases, each
+// body run in every engine.
 //
-// node browser_test.cjs --site DIR --python PYTHON [--games N] [--master-seed N] [--chromium PATH]
+// node browser_test.cjs --site DIR --python PYTHON [--engines chromium,firefox,webkit] [--games N]
+//   [--master-seed N] [--chromium PATH] [--firefox PATH] [--webkit-driver PATH] [--minibrowser PATH]
 //   [--only TEXT]   (only the cases whose names hold TEXT, without the whole games)
 "use strict";
 
