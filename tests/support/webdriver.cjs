@@ -130,16 +130,34 @@ function makePage(context, handle, preloads) {
   return page;
 }
 
+// The process groups started and not yet stopped: they are stopped when this process ends, also
+// by a signal, since they are groups of their own that no signal to this one reaches.
+const groups = new Set();
+const stopGroup = pid => {
+  groups.delete(pid);
+  try {
+    process.kill(-pid, "SIGTERM");
+  } catch {
+    // already gone
+  }
+};
+process.on("exit", () => groups.forEach(stopGroup));
+for (const signal of ["SIGINT", "SIGTERM", "SIGHUP"]) {
+  process.once(signal, () => {
+    groups.forEach(stopGroup);
+    process.kill(process.pid, signal);  // this handler is gone: the signal's own action follows
+  });
+}
+
 // Starts a program in a process group of its own, so that stopping it stops whatever it started.
-function startGroup(argv, environment, stdin = "ignore") {
-  const child = spawn(argv[0], argv.slice(1), {detached: true, env: environment, stdio: [stdin, "pipe", "inherit"]});
+// Its output is read only when `piped` (and then all of it, so that it never waits on a full pipe).
+function startGroup(argv, environment, piped = false) {
+  const child = spawn(argv[0], argv.slice(1),
+    {detached: true, env: environment, stdio: piped ? ["pipe", "pipe", "inherit"] : ["ignore", "ignore", "inherit"]});
   child.ended = new Promise(resolve => child.on("exit", resolve).on("error", resolve));
+  if (child.pid !== undefined) groups.add(child.pid);
   child.stop = async () => {
-    try {
-      process.kill(-child.pid, "SIGTERM");
-    } catch {
-      // already gone
-    }
+    if (child.pid !== undefined) stopGroup(child.pid);
     await Promise.race([child.ended, pause(10000)]);
   };
   return child;
@@ -148,8 +166,9 @@ function startGroup(argv, environment, stdin = "ignore") {
 // A display for MiniBrowser: this one, or else a virtual one that lives until its input closes.
 async function startDisplay() {
   if (process.env.DISPLAY) return {environment: process.env, stop: async () => {}};
-  const display = startGroup(["xvfb-run", "-a", "sh", "-c", 'echo "$DISPLAY $XAUTHORITY"; exec cat'], process.env, "pipe");
+  const display = startGroup(["xvfb-run", "-a", "sh", "-c", 'echo "$DISPLAY $XAUTHORITY"; exec cat'], process.env, true);
   const line = await Promise.race([new Promise(resolve => display.stdout.once("data", resolve)), display.ended]);
+  display.stdout.resume();
   const [name, authority] = String(line ?? "").trim().split(" ");
   if (!authority) throw new Error("xvfb-run started no display");
   return {environment: {...process.env, DISPLAY: name, XAUTHORITY: authority}, stop: display.stop};

@@ -430,7 +430,7 @@ const CANNOT = {
 
 // Whole games per engine, unless --games says: Chromium plays the most, the others fewer to keep
 // the run short.
-const GAMES = {chromium: 50, firefox: 10, webkit: 10};
+const GAMES = {chromium: 50, firefox: 20, webkit: 10};
 
 // An engine being tested: its browser, started again after a driver stalled.
 async function startTesting(name, options) {
