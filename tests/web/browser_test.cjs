@@ -505,7 +505,10 @@ async function main() {
   const server = await serve(site);
   for (const name of options.engines.split(",")) {
     if (!ENGINES.includes(name)) throw new Error(`no engine ${name}: ${ENGINES.join(", ")}`);
-    await testEngine(name, options, site, server.url);
+    await testEngine(name, options, site, server.url).catch(error => {
+      process.exitCode = 1;
+      console.log(`FAIL [${name}] ${error.message}`);
+    });
   }
   server.close();
   process.exit();  // servers a failed case left open must not keep the run alive
