@@ -1,7 +1,7 @@
 // WebKit for the browser tests: a small WebDriver (classic) client for WebKitGTK's WebKitWebDriver
 // and MiniBrowser, shaped like the part of puppeteer's Browser, BrowserContext and Page that the
-// tests use, so that one test body drives all three engines. A context is a session (storage of
-// its own), a page one of its windows. What WebDriver classic has no command for (touch, request
+// tests use, so that one test body drives all three engines. A context is a driver and its session
+// (storage of its own), as WebKitWebDriver holds one session at a time; a page is one of its windows. What WebDriver classic has no command for (touch, request
 // interception, the accessibility tree, a debugging protocol) is not offered. Every command is
 // bounded in time: one that takes longer throws an error marked `stalled`, after which the driver
 // is not to be trusted and the caller closes it and starts another.
@@ -59,8 +59,9 @@ function makeKeyboard(run, evaluate) {
 
 // A page: one window of the context's session. `preloads` maps a page's id to the scripts the
 // site's server runs before the page's own (see serve() in browser.cjs).
+let pagesMade = 0;
 function makePage(context, handle, preloads) {
-  const id = `webkit-${context.pages.push(handle)}-${Date.now()}`;
+  const id = `webkit-${++pagesMade}`;
   const scripts = [];
   preloads.set(id, scripts);
   const run = async (method, route, body) => {
@@ -167,9 +168,9 @@ function startGroup(argv, environment, piped = false) {
 async function startDisplay() {
   if (process.env.DISPLAY) return {environment: process.env, stop: async () => {}};
   const display = startGroup(["xvfb-run", "-a", "sh", "-c", 'echo "$DISPLAY $XAUTHORITY"; exec cat'], process.env, true);
-  const line = await Promise.race([new Promise(resolve => display.stdout.once("data", resolve)), display.ended]);
+  const line = await Promise.race([new Promise(resolve => display.stdout.once("data", resolve)), display.ended.then(() => "")]);
   display.stdout.resume();
-  const [name, authority] = String(line ?? "").trim().split(" ");
+  const [name, authority] = String(line).trim().split(" ");
   if (!authority) throw new Error("xvfb-run started no display");
   return {environment: {...process.env, DISPLAY: name, XAUTHORITY: authority}, stop: display.stop};
 }
@@ -190,7 +191,7 @@ async function newContext(programs, environment, preloads) {
     const {sessionId} = await command(base, "POST", "/session", {capabilities});
     const session = (method, route, body) => command(base, method, `/session/${sessionId}${route}`, body);
     await session("POST", "/timeouts", {script: COMMAND_LIMIT_MS - 5000});
-    const context = {session, current: await session("GET", "/window"), pages: [], close: driver.stop};
+    const context = {session, current: await session("GET", "/window"), close: driver.stop};
     let unused = context.current;  // the session's first window is its first page
     context.newPage = async () => {
       const handle = unused ?? (await session("POST", "/window/new", {type: "tab"})).handle;
