@@ -136,6 +136,18 @@ function checkFit(page, minimumPx, label) {
   }, minimumPx, label);
 }
 
+// What the page says when the server answers a file of the game otherwise: [file, answer, words].
+const LOAD_FAILURES = [
+  ["qzvillage.wasm", {status: 404}, /the site has no qzvillage\.wasm \(HTTP 404\)/],
+  ["qzvillage.wasm", {status: 500}, /the server answered 500 for qzvillage\.wasm/],
+  ["qzvillage.wasm", {type: "text/html"}, /the server sent qzvillage\.wasm as text\/html/],
+  ["qzvillage.wasm", {drop: true}, /cannot be reached \(no network\?\)/],
+  ["qzvillage.js", {status: 404}, /the site has no qzvillage\.js \(HTTP 404\)/],
+  ["qzvillage.js", {status: 503}, /the server answered 503 for qzvillage\.js/],
+  ["qzvillage.js", {type: "text/html"}, /the server sent qzvillage\.js as text\/html/],
+  ["qzvillage.js", {drop: true}, /cannot be reached \(no network\?\)/],
+];
+
 // Each case gets a page at the title in a browser context of its own (its own storage and service
 // worker), on a phone-sized touch screen where it says so. `env` has the site and its URL.
 const CASES = [
@@ -264,15 +276,21 @@ const CASES = [
       }
     }],
   ["a page that cannot load the game says why at the top, and New game tries again", async (page, env) => {
-    const missing = ["qzvillage.wasm"];
-    const server = await serve(env.site, missing);
-    const problem = () => page.$eval("#cannot-load:not([hidden])", words => words.textContent);
-    await page.goto(server.url);
-    await waitFor(page, "failed");
-    assert.match(await problem(), /has no qzvillage\.wasm \(HTTP 404\)/);
-    missing.length = 0;
-    await page.click("#new-game");
-    await waitFor(page, "line");
+    const answers = {};
+    const server = await serve(env.site, answers);
+    const problem = at => at.$eval("#cannot-load:not([hidden])", words => words.textContent);
+    for (const [file, answer, words] of LOAD_FAILURES) {
+      const context = await env.browser.createBrowserContext();  // nothing kept from the row before
+      const failing = await context.newPage();
+      Object.assign(answers, {[file]: answer});
+      await failing.goto(server.url);
+      await waitFor(failing, "failed");
+      assert.match(await problem(failing), words, `${file} answered ${JSON.stringify(answer)}`);
+      delete answers[file];
+      await failing.click("#new-game");
+      await waitFor(failing, "line");
+      await context.close();
+    }
     server.close();
     for (const [cause, words] of [["file", /opened as a file/], ["no WebAssembly", /no WebAssembly/]]) {
       const failing = await page.browserContext().newPage();
@@ -283,7 +301,7 @@ const CASES = [
         await failing.goto(env.url);
       }
       await waitFor(failing, "failed");
-      assert.match(await failing.$eval("#cannot-load:not([hidden])", text => text.textContent), words, cause);
+      assert.match(await problem(failing), words, cause);
       assert.ok(await failing.$eval("#cannot-load", box => box.getBoundingClientRect().top < 50), cause);
     }
   }],
