@@ -252,6 +252,30 @@ const CASES = [
     await typeLines(page, ["y"]);
     await shows(page, "次机会(Y/N):", 60000);
   }],
+  ["a long game: old text stays in closed blocks that no later answer touches; the screen is the transcript",
+    async page => {
+      await typeLines(page, ["1"]);
+      await paste(page, "勇者\nn\n".repeat(150));  // two lines each, three hundred in all
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 152);
+      const closed = await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent));
+      assert.ok(closed.length >= 2, `${closed.length} closed blocks`);
+      assert.ok(closed.every(text => text.endsWith("\n")), "a closed block that does not end its last line");
+      // What the next answers change: only nodes added, and none to a block closed before.
+      await page.evaluate(() => {
+        const old = new Set(document.querySelectorAll("#output > .closed"));
+        window.changes = [];
+        new MutationObserver(records => window.changes.push(...records.filter(record =>
+          record.type !== "childList" || record.removedNodes.length > 0 || old.has(record.target))
+          .map(record => `${record.type} of ${record.target.nodeName}`)))
+          .observe(document.getElementById("output"), {childList: true, subtree: true, characterData: true});
+      });
+      await typeLines(page, [...Array(60)].flatMap(() => ["勇者", "n"]));
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 212);
+      assert.deepEqual(await page.evaluate(() => window.changes), []);
+      assert.deepEqual(await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent))
+        .then(now => now.slice(0, closed.length)), closed);
+      assert.equal(await screenText(page), await transcript(page));
+    }],
   ["the game's text is in the accessibility tree, and text inserted without a key press is taken", async page => {
     const tree = JSON.stringify(await page.accessibility.snapshot({interestingOnly: false}));
     assert.ok(tree.includes("QZ村战魔王") && tree.includes("1新游戏"), "the title is not in the accessibility tree");
