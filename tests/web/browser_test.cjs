@@ -310,9 +310,16 @@ const CASES = [
       await failing.goto(server.url);
       await waitFor(failing, "failed");
       assert.match(await problem(failing), words, `${file} answered ${JSON.stringify(answer)}`);
-      delete answers[file];
+      if (answer.type) {
+        // The worker keeps the build in the types it needs, whatever the server still calls them.
+        await failing.evaluate(() => navigator.serviceWorker.controller ?? new Promise(resolve =>
+          navigator.serviceWorker.addEventListener("controllerchange", resolve, {once: true})));
+      } else {
+        delete answers[file];  // the server put right
+      }
       await failing.click("#new-game");
       await waitFor(failing, "line");
+      delete answers[file];
       await context.close();
     }
     server.close();
