@@ -183,10 +183,10 @@ async function printKeyTimes(puppeteer, options, url) {
   await page.keyboard.type("1");
   await page.keyboard.press("Enter");
   await page.waitForFunction(() => window.qz.transcript().endsWith("请输入你的名字："));
-  console.log(`  at the start:                   ${await timeKeys(page, options.keys)}`);
+  console.log(`  ${"at the start:".padEnd(28)} ${await timeKeys(page, options.keys)}`);
   await writeLongGame(page, LONG_GAME);
   const length = await page.$eval("#terminal", box => box.textContent.length);
-  console.log(`  after ${length} characters: ${await timeKeys(page, options.keys)}`);
+  console.log(`  ${`after ${length} characters:`.padEnd(28)} ${await timeKeys(page, options.keys)}`);
   await browser.close();
 }
 
