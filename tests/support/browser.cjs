@@ -26,23 +26,30 @@ const TYPES = {
 };
 
 // Serves `folder` on 127.0.0.1 at a free port: every file gzipped (-9) when the browser accepts
-// it, and told to check back before using a copy it keeps. Nothing outside the folder is served,
-// nor the files `missing` names, which answer 404. Resolves to the listening server; `server.url`
-// is its address, ending in "/".
-function serve(folder, missing = []) {
+// it, and told to check back before using a copy it keeps. Nothing outside the folder is served.
+// `answers` maps a file's name to another answer, looked up at each request: {status} answers that
+// status with no file, {type} sends the file as that type, {drop: true} closes the connection
+// unanswered, as a failing network would. Resolves to the listening server; `server.url` is its
+// address, ending in "/".
+function serve(folder, answers = {}) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
     const asked = decodeURIComponent(new URL(request.url, "http://host").pathname);
     let file = path.join(root, path.normalize(asked));
     if (file.endsWith(path.sep)) file = path.join(file, "index.html");
+    const answer = answers[path.basename(file)] ?? {};
+    if (answer.drop) {
+      request.socket.destroy();
+      return;
+    }
     fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep) || missing.includes(path.basename(file))) {
-        response.writeHead(404, {"Content-Type": "text/plain"});
-        response.end("not found");
+      if (error || !file.startsWith(root + path.sep) || answer.status) {
+        response.writeHead(answer.status ?? 404, {"Content-Type": "text/plain"});
+        response.end("not served");
         return;
       }
       if (file.endsWith(".html")) data = withPreload(data, request.url);
-      const headers = {"Content-Type": TYPES[path.extname(file)] ?? "application/octet-stream",
+      const headers = {"Content-Type": answer.type ?? TYPES[path.extname(file)] ?? "application/octet-stream",
         "Cache-Control": "no-cache", "Vary": "Accept-Encoding"};
       if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
         data = zlib.gzipSync(data, {level: 9});

@@ -150,6 +150,18 @@ function checkFit(page, minimumPx, label) {
   }, minimumPx, label);
 }
 
+// What the page says when the server answers a file of the game otherwise: [file, answer, words].
+const LOAD_FAILURES = [
+  ["qzvillage.wasm", {status: 404}, /the site has no qzvillage\.wasm \(HTTP 404\)/],
+  ["qzvillage.wasm", {status: 500}, /the server answered 500 for qzvillage\.wasm/],
+  ["qzvillage.wasm", {type: "text/html"}, /the server sent qzvillage\.wasm as text\/html/],
+  ["qzvillage.wasm", {drop: true}, /cannot be reached \(no network\?\)/],
+  ["qzvillage.js", {status: 404}, /the site has no qzvillage\.js \(HTTP 404\)/],
+  ["qzvillage.js", {status: 503}, /the server answered 503 for qzvillage\.js/],
+  ["qzvillage.js", {type: "text/html"}, /the server sent qzvillage\.js as text\/html/],
+  ["qzvillage.js", {drop: true}, /cannot be reached \(no network\?\)/],
+];
+
 // Each case gets a page at the title in a browser context of its own (its own storage and service
 // worker), on a phone-sized touch screen where it says so. `env` has the site and its URL.
 const CASES = [
@@ -254,6 +266,30 @@ const CASES = [
     await typeLines(page, ["y"]);
     await shows(page, "次机会(Y/N):", 60000);
   }],
+  ["a long game: old text stays in closed blocks that no later answer touches; the screen is the transcript",
+    async page => {
+      await typeLines(page, ["1"]);
+      await paste(page, "勇者\nn\n".repeat(150));  // two lines each, three hundred in all
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 152);
+      const closed = await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent));
+      assert.ok(closed.length >= 2, `${closed.length} closed blocks`);
+      assert.ok(closed.every(text => text.endsWith("\n")), "a closed block that does not end its last line");
+      // What the next answers change: only nodes added, and none to a block closed before.
+      await page.evaluate(() => {
+        const old = new Set(document.querySelectorAll("#output > .closed"));
+        window.changes = [];
+        new MutationObserver(records => window.changes.push(...records.filter(record =>
+          record.type !== "childList" || record.removedNodes.length > 0 || old.has(record.target))
+          .map(record => `${record.type} of ${record.target.nodeName}`)))
+          .observe(document.getElementById("output"), {childList: true, subtree: true, characterData: true});
+      });
+      await typeLines(page, [...Array(60)].flatMap(() => ["勇者", "n"]));
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 212);
+      assert.deepEqual(await page.evaluate(() => window.changes), []);
+      assert.deepEqual(await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent))
+        .then(now => now.slice(0, closed.length)), closed);
+      assert.equal(await screenText(page), await transcript(page));
+    }],
   ["the game's text is in the accessibility tree, and text inserted without a key press is taken", async (page, env) => {
     if (!env.cannot("accessibility")) {
       const tree = JSON.stringify(await page.accessibility.snapshot({interestingOnly: false}));
@@ -288,15 +324,28 @@ const CASES = [
       }
     }],
   ["a page that cannot load the game says why at the top, and New game tries again", async (page, env) => {
-    const missing = ["qzvillage.wasm"];
-    const server = await serve(env.site, missing);
-    const problem = () => page.$eval("#cannot-load:not([hidden])", words => words.textContent);
-    await page.goto(server.url);
-    await waitFor(page, "failed");
-    assert.match(await problem(), /has no qzvillage\.wasm \(HTTP 404\)/);
-    missing.length = 0;
-    await page.click("#new-game");
-    await waitFor(page, "line");
+    const answers = {};
+    const server = await serve(env.site, answers);
+    const problem = at => at.$eval("#cannot-load:not([hidden])", words => words.textContent);
+    for (const [file, answer, words] of LOAD_FAILURES) {
+      const context = await env.browser.createBrowserContext();  // nothing kept from the row before
+      const failing = await context.newPage();
+      Object.assign(answers, {[file]: answer});
+      await failing.goto(server.url);
+      await waitFor(failing, "failed");
+      assert.match(await problem(failing), words, `${file} answered ${JSON.stringify(answer)}`);
+      if (answer.type) {
+        // The worker keeps the build in the types it needs, whatever the server still calls them.
+        await failing.evaluate(() => navigator.serviceWorker.controller ?? new Promise(resolve =>
+          navigator.serviceWorker.addEventListener("controllerchange", resolve, {once: true})));
+      } else {
+        delete answers[file];  // the server put right
+      }
+      await failing.click("#new-game");
+      await waitFor(failing, "line");
+      delete answers[file];
+      await context.close();
+    }
     server.close();
     for (const [cause, words] of [["file", /opened as a file/], ["no WebAssembly", /no WebAssembly/]]) {
       const failing = await page.browserContext().newPage();
@@ -311,7 +360,7 @@ const CASES = [
         fresh.close();
       }
       await waitFor(failing, "failed");
-      assert.match(await failing.$eval("#cannot-load:not([hidden])", text => text.textContent), words, cause);
+      assert.match(await problem(failing), words, cause);
       assert.ok(await failing.$eval("#cannot-load", box => box.getBoundingClientRect().top < 50), cause);
     }
   }],
