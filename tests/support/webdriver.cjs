@@ -94,6 +94,8 @@ function makePage(context, handle, preloads) {
       if (!element) throw new Error("no element matches " + selector);
       return (${fn})(element, ...rest);
     }`, selector, ...args),
+    $$eval: (selector, fn, ...args) => evaluate(`(selector, ...rest) =>
+      (${fn})([...document.querySelectorAll(selector)], ...rest)`, selector, ...args),
     waitForFunction: async (fn, options = {}, ...args) => {
       const limit = Date.now() + (options.timeout ?? 30000);
       while (!(await evaluate(fn, ...args))) {
