@@ -5,7 +5,9 @@
 #include "console/console_session.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <unistd.h>
 
 ConsoleSession::ConsoleSession()
@@ -22,3 +24,27 @@ ConsoleSession::ConsoleSession()
 }
 
 ConsoleSession::~ConsoleSession() = default;
+
+bool runWithinMemory(void (*play)(void* context), void* context)
+{
+    try {
+        play(context);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void reportFailure(const char* line)
+{
+    for (std::size_t left = std::strlen(line); left > 0;) {
+        const ssize_t sent = write(STDERR_FILENO, line, left);
+        if (sent <= 0 && !(sent < 0 && errno == EINTR)) {
+            return;
+        }
+        if (sent > 0) {
+            line += sent;
+            left -= static_cast<std::size_t>(sent);
+        }
+    }
+}

@@ -5,13 +5,14 @@
 // A console made for the game alone (a double-click in Explorer) closes with it, so the session
 // then waits for one key before the end, lest the last lines vanish unread.
 #include "console/console_session.h"
-#include "console/console_streams.h"
 #include "console/key_press.h"
+#include "console/standard_console.h"
 #include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
-#include <ostream>
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -74,10 +75,29 @@ ConsoleSession::ConsoleSession()
 
 ConsoleSession::~ConsoleSession()
 {
-    consoleOutput().flush();  // the last bytes still show in the game's code page
+    flush(standardOutput());  // the last bytes still show in the game's code page
     if (consoleClosesWithGame()) {
         readKeyPress(TextEncoding::Gbk);  // silent: the transcript ends with the game's last line
     }
     restoreCodePages();
     SetConsoleCtrlHandler(onControlEvent, FALSE);
+}
+
+bool runWithinMemory(void (*play)(void* context), void* context)
+{
+    try {
+        play(context);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void reportFailure(const char* line)
+{
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        WriteFile(handle, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    }
 }
