@@ -34,15 +34,9 @@ void endLine(Console& console)
 std::string repeated(char c, int count) { return std::string(static_cast<std::size_t>(count), c); }
 
 // Each read flushes the prompt first, and does not wait at all when it could not be shown.
-std::optional<int> readInt(Console& console)
-{
-    return flush(console.out) ? takeInt(console.in) : std::nullopt;
-}
+std::optional<int> readInt(Console& console) { return flush(console.out) ? takeInt(console.in) : std::nullopt; }
 
-std::optional<char> readChar(Console& console)
-{
-    return flush(console.out) ? takeChar(console.in) : std::nullopt;
-}
+std::optional<char> readChar(Console& console) { return flush(console.out) ? takeChar(console.in) : std::nullopt; }
 
 std::optional<std::string> readWord(Console& console)
 {

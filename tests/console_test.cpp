@@ -157,8 +157,8 @@ TEST(ConsoleInput, StandardInputReadByRead)
         std::optional<char> answer;
         bool failed;
     } rows[] = {
-        {"a line per read, a name starting with 0xFF", {"1\n", "\xff\xfe" "Ab\n", "y\n"}, 1, "\xff\xfe" "Ab", 'y', false},
-        {"tokens split between reads", {" 1", "2\n\xff", "Ab", "\t", "\x80"}, 12, "\xff" "Ab", '\x80', false},
+        {"a line per read, a name starting with 0xFF", {"1\n", "\xff\xfeZed\n", "y\n"}, 1, "\xff\xfeZed", 'y', false},
+        {"tokens split between reads", {" 1", "2\n\xff", "Zed", "\t", "\x80"}, 12, "\xffZed", '\x80', false},
         {"the end inside a number is the end for good", {"-3", "", "Ab y\n"}, -3, std::nullopt, std::nullopt, false},
         {"a read that fails ends the word it cuts", {"7 Ab", kFailedRead, "y\n"}, 7, std::nullopt, std::nullopt, true},
         {"a read that fails before a token", {"7\n", kFailedRead}, 7, std::nullopt, std::nullopt, true},
