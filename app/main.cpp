@@ -8,6 +8,7 @@
 #include "random/game_random.h"
 
 #include <cstdint>
+#include <new>
 #include <optional>
 
 namespace {
@@ -19,16 +20,23 @@ namespace {
 // does memory running out (a name longer than the memory left), which stops the game where it is.
 constexpr int kExitFailed = 2;
 
-struct Game {
-    GameRandom& random;
-    Console& console;
-    int status = kExitFailed;
-};
-
-void play(void* game)
+// Runs `play`: true when it ran to its end, false when memory ran out on the way. The allocation
+// that failed unwinds the game to here, every record on the way giving back what it held, and the
+// game's code throws nothing itself. The browser's build has no exceptions: there a failed
+// allocation aborts the game.
+template <typename Play>
+bool runWithinMemory(const Play& play)
 {
-    Game& played = *static_cast<Game*>(game);
-    played.status = runTitleMenu(played.random, played.console);
+#if __cpp_exceptions
+    try {
+        play();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+#else
+    play();
+#endif
+    return true;
 }
 
 }  // namespace
@@ -40,8 +48,8 @@ int main()
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
-    Game game{random, console};
-    const bool enoughMemory = runWithinMemory(play, &game);
+    int status = kExitFailed;
+    const bool enoughMemory = runWithinMemory([&] { status = runTitleMenu(random, console); });
     const bool written = flush(console.out);  // what was shown before memory ran out, too
     if (!enoughMemory) {
         reportFailure("qzvillage: not enough memory for the game's input\n");
@@ -52,5 +60,5 @@ int main()
     if (console.in.failed) {
         reportFailure("qzvillage: the game's input could not be read\n");
     }
-    return enoughMemory && written && !console.in.failed ? game.status : kExitFailed;
+    return enoughMemory && written && !console.in.failed ? status : kExitFailed;
 }

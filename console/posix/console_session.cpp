@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <unistd.h>
 
 ConsoleSession::ConsoleSession()
@@ -24,16 +23,6 @@ ConsoleSession::ConsoleSession()
 }
 
 ConsoleSession::~ConsoleSession() = default;
-
-bool runWithinMemory(void (*play)(void* context), void* context)
-{
-    try {
-        play(context);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
 
 void reportFailure(const char* line)
 {

@@ -12,7 +12,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -81,16 +80,6 @@ ConsoleSession::~ConsoleSession()
     }
     restoreCodePages();
     SetConsoleCtrlHandler(onControlEvent, FALSE);
-}
-
-bool runWithinMemory(void (*play)(void* context), void* context)
-{
-    try {
-        play(context);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
 }
 
 void reportFailure(const char* line)
