@@ -1,7 +1,8 @@
 // On POSIX the terminal needs nothing for the whole run: raw mode lasts one key press and is
 // handled where the key is read. The session only makes sure standard input, output and error are
 // open: a file opened later, such as /dev/tty for the pause, would otherwise take a closed one's
-// number and be read or written as if it were that stream.
+// number and be read or written as if it were that stream. A failure's line goes straight to
+// descriptor 2 with write, unbuffered.
 #include "console/console_session.h"
 
 #include <cerrno>

@@ -3,7 +3,8 @@
 // back to what they were on every way out: the end of main, and Ctrl-C, Ctrl-Break or a closed
 // window, after which the system ends the process. Without a console there is nothing to change.
 // A console made for the game alone (a double-click in Explorer) closes with it, so the session
-// then waits for one key before the end, lest the last lines vanish unread.
+// then waits for one key before the end, lest the last lines vanish unread. A failure's line goes
+// straight to the standard error handle with WriteFile.
 #include "console/console_session.h"
 #include "console/key_press.h"
 #include "console/standard_console.h"
