@@ -24,7 +24,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# The emulator loads the target's libraries from the system's own folders where Debian's multiarch
+# has installed them (libc6:arm64 and the like), else from the cross compiler's root. Never a mix:
+# the target's loader reads the system's library cache, which names the multiarch ones, and one
+# build's loader with another build's C library can hang a forked process.
 find_program(QZ_QEMU_AARCH64 NAMES qemu-aarch64-static qemu-aarch64)
-if(QZ_QEMU_AARCH64)
+if(QZ_QEMU_AARCH64 AND EXISTS /lib/ld-linux-aarch64.so.1)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QZ_QEMU_AARCH64})
+elseif(QZ_QEMU_AARCH64)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QZ_QEMU_AARCH64} -L ${QZ_TARGET_ROOT})
 endif()
