@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game built by clang with LLVM's C++ library, libc++, as on macOS: the `libcxx` workflow builds
-# it with every test, warnings as errors, and runs them all, the terminal tests and the end-to-end
-# games too (QZ_E2E_GAMES random games per script, default 500). GoogleTest is built with libc++
-# first, from Debian's sources: Debian's own is built against libstdc++.
+# it with every test, warnings as errors, and runs them all, the terminal tests and all the
+# end-to-end games too. GoogleTest is built with libc++ first, from Debian's sources: Debian's own
+# is built against libstdc++.
 #   tools/ci-clang.sh
 # Installs what it needs with apt-get when it is missing (as root). The compiler is clang++-14,
 # whose libc++ this installs; CXX names another, with its libc++ installed.
@@ -24,7 +24,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 tools/build-googletest.sh "$PWD/cmake/clang-libcxx.cmake" "$PWD/build/googletest/libcxx"
-cmake --preset libcxx -DQZ_E2E_GAMES="${QZ_E2E_GAMES:-500}"
+cmake --preset libcxx
 cmake --build --preset libcxx
 # A toolchain flag lost on the way would give a libstdc++ build that passes all the same.
 for program in build/libcxx/qzvillage build/libcxx/tests/qz_tests; do
