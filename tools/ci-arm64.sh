@@ -37,6 +37,10 @@ fi
 tools/build-googletest.sh "$PWD/cmake/aarch64-linux-gnu.cmake" "$PWD/build/googletest/arm64"
 cmake --preset arm64 -DQZ_E2E_GAMES="${QZ_E2E_GAMES:-100}"
 cmake --build --preset arm64
+# A toolchain file lost on the way would give amd64 programs that pass every test.
+for program in build/arm64/qzvillage build/arm64/tests/qz_tests build/arm64/tests/libpinned_clock.so; do
+  readelf -h "$program" | grep -q 'Machine: *AArch64' || { echo "$program is not built for aarch64" >&2; exit 1; }
+done
 ctest --preset arm64
 
 tools/check-debian-package.sh package-arm64
