@@ -73,6 +73,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qzvillage_<version>-<release>_<arch>.
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends computed by dpkg-shlibdeps from the executable
+# A cross build is packaged for its target, under Debian's name for it (arm64 for aarch64-linux-gnu).
+# dpkg-shlibdeps then reads the target's libraries as Debian's multiarch installs them
+# (libc6:arm64 and the like), with their symbols files.
+if(CMAKE_CROSSCOMPILING)
+  execute_process(COMMAND dpkg-architecture -t${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
+endif()
 # Checked when cpack runs, so a plain build needs no maintainer; it also dates every file in the
 # package from the last commit, so two builds of one commit are the same bytes.
 set(CPACK_QZ_SOURCE_DIR ${PROJECT_SOURCE_DIR})

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Makes the Debian package with the `package` workflow and checks it: lintian --pedantic finds no
-# error, no warning and no hardening tag; the files are where Debian wants them, the README among
-# them; the executable has no symbol table; a second build of the same commit, in another folder,
-# gives the same bytes. Also checks that `cmake --install` into a plain prefix installs the game,
-# its manual page and the licence, and none of Debian's own files.
-#   tools/check-debian-package.sh
+# Makes the Debian package with the `package` workflow (or `package-arm64`, the arm64 package
+# cross-built) and checks it: lintian --pedantic finds no error, no warning and no hardening tag;
+# the files are where Debian wants them, the README among them; the executable has no symbol
+# table; a second build of the same commit, in another folder, gives the same bytes. Also checks
+# that `cmake --install` into a plain prefix installs the game, its manual page and the licence,
+# and none of Debian's own files.
+#   tools/check-debian-package.sh [WORKFLOW]      (default package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+workflow=${1:-package}
+build=build/${workflow/package/release}  # the workflow's release build: release, release-arm64
 
-cmake --workflow --preset package
-deb=$(ls build/release/qzvillage_*.deb)
+cmake --workflow --preset "$workflow"
+deb=$(ls "$build"/qzvillage_*.deb)
 echo "$deb: $(stat -c %s "$deb") bytes"
 dpkg-deb -f "$deb"
 contents=$(dpkg-deb -c "$deb")
@@ -35,7 +38,7 @@ if grep -q '\.symtab' <<<"$(readelf -S "$scratch/unpacked/usr/games/qzvillage")"
 fi
 
 # A plain install, as from source: nothing that only the Debian package wants.
-cmake --install build/release --prefix "$scratch/prefix" >/dev/null
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 installed=$(cd "$scratch/prefix" && find . ! -type d | sort)
 echo "cmake --install into a plain prefix: $(tr "\n" " " <<<"$installed")"
 if [ "$installed" != "$(printf '%s\n' ./games/qzvillage ./share/doc/qzvillage/LICENSE ./share/man/man6/qzvillage.6.gz)" ]; then
@@ -44,4 +47,4 @@ if [ "$installed" != "$(printf '%s\n' ./games/qzvillage ./share/doc/qzvillage/LI
 fi
 
 # The same commit, cloned into another folder and packaged there.
-tools/compare-second-build.sh package "$deb"
+tools/compare-second-build.sh "$workflow" "$deb"

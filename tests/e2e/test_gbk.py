@@ -17,6 +17,7 @@ from __future__ import annotations
 import argparse
 import os
 import random
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -48,7 +49,7 @@ def run(seed: int, stdin: bytes | int, locale: dict[str, str]) -> harness.Run:
     """One game on the answers `stdin`, or on the descriptor `stdin` as its standard input."""
     streams = {"stdin": stdin} if isinstance(stdin, int) else {"stdin_bytes": stdin}
     if WINE is None:
-        return harness.run_command([harness.GAME], env=harness.game_env(seed, locale), **streams)
+        return harness.run_command(harness.game_command(), env=harness.game_env(seed, locale), **streams)
     env = {key: value for key, value in os.environ.items() if not key.startswith(("LC_", "LANG"))}
     env.update(locale)
     # faketime: a frozen clock at `seed` seconds, with the monotonic clock left alone (wine waits on it).
@@ -217,6 +218,7 @@ def main() -> None:
     parser.add_argument("--game", required=True, help="qzvillage, or qzvillage.exe with --wine")
     parser.add_argument("--clock", help="libpinned_clock.so (POSIX)")
     parser.add_argument("--wine", help="the command that runs the Windows build")
+    parser.add_argument("--emulator", default="", help="the command line that runs a cross-built POSIX build")
     parser.add_argument("--games", type=int, default=0)
     parser.add_argument("--master-seed", type=int)
     args, rest = parser.parse_known_args()
@@ -226,6 +228,7 @@ def main() -> None:
     WINE = args.wine
     harness.GAME = os.path.abspath(args.game)
     harness.CLOCK = os.path.abspath(args.clock) if args.clock else ""
+    harness.EMULATOR = shlex.split(args.emulator)
     harness.GAMES, harness.MASTER_SEED = args.games, args.master_seed
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
 

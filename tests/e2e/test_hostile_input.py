@@ -36,14 +36,14 @@ class NothingToPlay(harness.GameTestCase):
         self.check_title_only(harness.run_game(0, b""))
 
     def test_stdin_from_dev_null(self) -> None:
-        self.check_title_only(harness.run_command([harness.GAME], stdin=subprocess.DEVNULL))
+        self.check_title_only(harness.run_command(harness.game_command(), stdin=subprocess.DEVNULL))
 
     def test_only_white_space(self) -> None:
         self.check_title_only(harness.run_game(0, b" \t\r\n\v\f" * 100_000))
 
     def test_stdin_closed(self) -> None:
         # fd 0 is not open at all, as after the shell's <&-.
-        self.check_title_only(harness.run_command(["sh", "-c", 'exec "$0" <&-', harness.GAME]))
+        self.check_title_only(harness.run_command(["sh", "-c", 'exec "$0" "$@" <&-', *harness.game_command()]))
 
     def test_nul_and_invalid_utf8_at_the_title(self) -> None:
         for stdin in (b"\x001\n", b"\xff\xfe1\n", b"\xe4\xb8\n1\n", "１\n".encode()):
@@ -122,7 +122,7 @@ class UnreadableInput(harness.GameTestCase):
             with self.subTest(stdin=name):
                 fd = os.open(path, flags)
                 try:
-                    run = harness.run_command([harness.GAME], stdin=fd)
+                    run = harness.run_command(harness.game_command(), stdin=fd)
                 finally:
                     os.close(fd)
                 self.assertEqual((run.stdout, run.status, run.stderr), (TITLE, 2, INPUT_FAILED))
@@ -160,7 +160,7 @@ class InheritedDescriptors(harness.GameTestCase):
     ANSWERS = [b"1\n", b"Hero\n", b"y\n", b"y\n", b"1\n" * 3000]
 
     def start(self, **streams) -> subprocess.Popen:
-        return subprocess.Popen([harness.GAME], stderr=subprocess.PIPE, env=harness.game_env(self.SEED),
+        return subprocess.Popen(harness.game_command(), stderr=subprocess.PIPE, env=harness.game_env(self.SEED),
                                 start_new_session=True, **streams)
 
     def test_non_blocking_input_whose_answers_come_late(self) -> None:
@@ -201,9 +201,10 @@ class WithoutATerminal(harness.GameTestCase):
     def test_the_terminal_is_looked_for_once_in_a_game(self) -> None:
         count_read, count_write = os.pipe()
         env = harness.game_env(70)
-        env.update({"LD_PRELOAD": f"{harness.CLOCK} {harness.TTY_OPEN_COUNTER}", "QZ_TTY_OPENS_FD": str(count_write)})
+        env.update(harness.preload(harness.CLOCK, harness.TTY_OPEN_COUNTER))
+        env["QZ_TTY_OPENS_FD"] = str(count_write)
         answers = b"1\nHero\ny\ny\n" + b"1\n" * 3000
-        proc = subprocess.run([harness.GAME], input=answers, capture_output=True, env=env, start_new_session=True,
+        proc = subprocess.run(harness.game_command(), input=answers, capture_output=True, env=env, start_new_session=True,
                               pass_fds=(count_write,), timeout=harness.DEFAULT_TIMEOUT)
         os.close(count_write)
         with os.fdopen(count_read, "rb") as counts:
@@ -232,13 +233,13 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
 
     def test_stdout_closed(self) -> None:
         with open(self.input_path, "rb") as stdin:
-            run = harness.run_command(["sh", "-c", 'exec "$0" >&-', harness.GAME], stdin=stdin, seed=70)
+            run = harness.run_command(["sh", "-c", 'exec "$0" "$@" >&-', *harness.game_command()], stdin=stdin, seed=70)
         self.assertIn(run.status, (0, 1))
         self.assertEqual(run.stderr, b"")
 
     def reader_leaves_after_100_bytes(self, restore_signals: bool) -> harness.Run:
         with open(self.input_path, "rb") as stdin:
-            proc = subprocess.Popen([harness.GAME], stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            proc = subprocess.Popen(harness.game_command(), stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                     env=harness.game_env(70), start_new_session=True,
                                     restore_signals=restore_signals)
         try:
@@ -266,12 +267,12 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
     def test_output_to_a_full_device(self) -> None:
         for stdin in (b"2\n", self.LONG_GAME):
             with self.subTest(stdin=stdin[:10]):
-                run = harness.run_command(["sh", "-c", 'exec "$0" >/dev/full', harness.GAME], stdin_bytes=stdin)
+                run = harness.run_command(["sh", "-c", 'exec "$0" "$@" >/dev/full', *harness.game_command()], stdin_bytes=stdin)
                 self.assertEqual((run.status, run.stderr), (2, OUTPUT_FAILED))
 
     def test_piped_into_head(self) -> None:
-        run = harness.run_command(["bash", "-c", '"$0" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',
-                                   harness.GAME, self.input_path], seed=70)
+        run = harness.run_command(["bash", "-c", '"${@:2}" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',
+                                   "bash", self.input_path, *harness.game_command()], seed=70)
         self.assertEqual(len(run.stdout), 100)
         self.assertIn(run.status, (128 + signal.SIGPIPE, 0, 1))
         self.assertEqual(run.stderr, b"")

@@ -93,7 +93,7 @@ def play_reference(seed: int) -> tuple[bytes, int, bytes]:
 def play_binary(seed: int, deadline_seconds: float = 60.0) -> tuple[bytes, int, bytes]:
     """The player against the real game through pipes. Returns the transcript, the status and
     all answers given."""
-    proc = subprocess.Popen([harness.GAME], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    proc = subprocess.Popen(harness.game_command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, env=harness.game_env(seed), start_new_session=True)
     transcript, answers = b"", b""
     deadline = time.monotonic() + deadline_seconds

@@ -224,7 +224,9 @@ TEST(TerminalSettings, RawJustForThePauseAndTheSameAfterItAndAtEndOfInput)
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGPIPE, SIGALRM, SIGTSTP, SIGCONT}) {
         pauseOnly |= std::uint64_t{1} << (signal - 1);
     }
-    EXPECT_EQ(caughtSignals(session) & pauseOnly, 0U) << "the pause's signal handlers outlived it";
+    if (const std::optional<std::uint64_t> caught = caughtSignals(session)) {
+        EXPECT_EQ(*caught & pauseOnly, 0U) << "the pause's signal handlers outlived it";
+    }
 
     sendBytes(session, "\x04");  // Ctrl-D: the answers have ended
     EXPECT_TRUE(exitedWith(waitForExit(session), 0)) << session.output;

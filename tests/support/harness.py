@@ -3,14 +3,18 @@
 The game is started with the clock pin preloaded, so QZ_PINNED_TIME is its seed, in a new
 session: with no controlling terminal the pause prompt does not wait, and every run is bounded
 by a timeout. The reference model in ../reference is made importable as `reference_game`.
+A game built for another architecture runs under qemu's user-mode emulator (--emulator, its
+command line): the libraries to preload then reach the game alone, through the emulator.
 
 Each test script runs as
     PYTHONPATH=tests/support python3 tests/e2e/test_x.py --game PATH/qzvillage --clock PATH/libpinned_clock.so [unittest args]
+with --emulator "qemu-aarch64-static -L ROOT" for a cross build.
 """
 from __future__ import annotations
 
 import argparse
 import os
+import shlex
 import signal
 import subprocess
 import sys
@@ -26,6 +30,7 @@ CLOCK: str = ""
 GAMES: int = 0          # --games: how many random games to compare (0: the script's default)
 MASTER_SEED: int | None = None  # --master-seed: replays one earlier random run
 TTY_OPEN_COUNTER: str = ""  # --tty-open-counter: the library that counts the game's opens of /dev/tty
+EMULATOR: list[str] = []  # --emulator: the command line the game runs under, empty for a native build
 
 DEFAULT_TIMEOUT = 30.0
 
@@ -40,12 +45,25 @@ class Run:
     status: int  # negative: killed by that signal
 
 
+def game_command() -> list[str]:
+    """The command line that starts the game: its path, after the emulator's in a cross build."""
+    return EMULATOR + [GAME]
+
+
+def preload(*libraries: str) -> dict[str, str]:
+    """The environment that preloads `libraries` into the game. Under the emulator they are the
+    target's, so they go to the game alone (qemu's QEMU_SET_ENV): the host's loader would refuse
+    them, aloud, in every host program between (a shell, the emulator's own start)."""
+    value = " ".join(libraries)
+    return {"QEMU_SET_ENV": f"LD_PRELOAD={value}"} if EMULATOR else {"LD_PRELOAD": value}
+
+
 def game_env(seed: int, locale: dict[str, str] | None = None) -> dict[str, str]:
     """A clean environment: the clock pin, the seed and a UTF-8 or C locale, nothing inherited
     that could change the game's encoding."""
     env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-           "LD_PRELOAD": CLOCK,
            "QZ_PINNED_TIME": str(seed)}
+    env.update(preload(CLOCK))
     env.update({"LC_ALL": "C"} if locale is None else locale)
     return env
 
@@ -54,7 +72,7 @@ def run_game(seed: int, stdin: bytes, *, locale: dict[str, str] | None = None,
              timeout: float = DEFAULT_TIMEOUT) -> Run:
     """One whole game on `stdin`; raises subprocess.TimeoutExpired (after killing it) if it
     does not end in time."""
-    proc = subprocess.run([GAME], input=stdin, capture_output=True, env=game_env(seed, locale),
+    proc = subprocess.run(game_command(), input=stdin, capture_output=True, env=game_env(seed, locale),
                           start_new_session=True, timeout=timeout)
     return Run(proc.stdout, proc.stderr, proc.returncode)
 
@@ -127,9 +145,11 @@ def main() -> None:
     parser.add_argument("--games", type=int, default=0)
     parser.add_argument("--master-seed", type=int)
     parser.add_argument("--tty-open-counter", default="")
+    parser.add_argument("--emulator", default="", help="the command line that runs a cross-built game")
     args, rest = parser.parse_known_args()
-    global GAME, CLOCK, GAMES, MASTER_SEED, TTY_OPEN_COUNTER
+    global GAME, CLOCK, GAMES, MASTER_SEED, TTY_OPEN_COUNTER, EMULATOR
     GAME, CLOCK = os.path.abspath(args.game), os.path.abspath(args.clock)
+    EMULATOR = shlex.split(args.emulator)
     GAMES, MASTER_SEED = args.games, args.master_seed
     TTY_OPEN_COUNTER = args.tty_open_counter and os.path.abspath(args.tty_open_counter)
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)

@@ -1,9 +1,10 @@
 // Starting the real game on a pseudo-terminal and watching it from the terminal's other end.
-// QZ_GAME_PATH and QZ_PINNED_CLOCK_PATH come from the build.
+// QZ_GAME_COMMAND and QZ_PINNED_CLOCK_PATH come from the build.
 #include "tests/support/pty_session.h"
 
 #include <pty.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -26,6 +27,9 @@ struct GamePipes {
     int output = -1;
 };
 
+// The game's path, after its emulator's command line in a cross build.
+constexpr std::array kGameCommand{QZ_GAME_COMMAND, static_cast<const char*>(nullptr)};
+
 [[noreturn]] void execGame(const GameSetup& setup, GamePipes pipes)
 {
     if (pipes.answers >= 0) {
@@ -46,7 +50,7 @@ struct GamePipes {
     setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
     setenv("QZ_PINNED_TIME", "0", 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // the game's texts in UTF-8, as the tests spell them
-    execl(QZ_GAME_PATH, QZ_GAME_PATH, static_cast<char*>(nullptr));
+    execv(kGameCommand[0], const_cast<char* const*>(kGameCommand.data()));
     _exit(127);
 }
 
@@ -349,8 +353,11 @@ std::string settingsDifferences(const termios& expected, const termios& actual)
     return differences.str();
 }
 
-std::uint64_t caughtSignals(const PtySession& session)
+std::optional<std::uint64_t> caughtSignals(const PtySession& session)
 {
+    if (kGameCommand.size() > 2) {
+        return std::nullopt;  // the emulator's handlers, which catch every signal to pass it on
+    }
     std::ifstream status("/proc/" + std::to_string(session.game) + "/status");
     for (std::string line; std::getline(status, line);) {
         if (line.rfind("SigCgt:", 0) == 0) {

@@ -96,8 +96,9 @@ void applySettings(PtySession& session, const termios& settings);
 // The differences between two settings, in words; empty when they are the same.
 std::string settingsDifferences(const termios& expected, const termios& actual);
 
-// The signals the game has handlers for right now, one bit each (bit 0 for signal 1).
-std::uint64_t caughtSignals(const PtySession& session);
+// The signals the game has handlers for right now, one bit each (bit 0 for signal 1); nothing
+// when the game runs under an emulator, whose own handlers are all the system shows.
+std::optional<std::uint64_t> caughtSignals(const PtySession& session);
 // Job control as a shell does it. The shell takes its terminal back (tcsetpgrp), as after its job
 // stopped; or sends its stopped job on, in the foreground (fg: the terminal to the job, then
 // SIGCONT) or in the background (bg: SIGCONT alone). False when the shell did not answer.
