@@ -3,6 +3,7 @@
 
 #include "tests/support/pty_session.h"
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The game's path, after its emulator's command line in a cross build.
+constexpr std::array kGameCommand{QZ_GAME_COMMAND, static_cast<const char*>(nullptr)};
 
 // The fields of /proc/<pid>/stat after the command name, which is in parentheses and may hold
 // spaces: the state letter first. Empty once the process has been reaped.
@@ -50,7 +54,7 @@ pid_t startDetachedGame(int input, int output)
         setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
         setenv("QZ_PINNED_TIME", "0", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
-        execl(QZ_GAME_PATH, QZ_GAME_PATH, static_cast<char*>(nullptr));
+        execv(kGameCommand[0], const_cast<char* const*>(kGameCommand.data()));
         _exit(127);
     }
     return child;
