@@ -4,6 +4,7 @@
 #include "console/console.h"
 #include "console/console_session.h"
 #include "console/console_streams.h"
+#include "console/game_ending.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
 
@@ -30,7 +31,7 @@ int main()
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
-    const int status = runTitleMenu(random, console);
+    const GameEnding ending = runTitleMenu(random, console);
     // C stdio rather than std::cerr, whose standard stream objects would otherwise be built into
     // the browser's download for these two lines.
     const bool written = static_cast<bool>(console.out.flush());
@@ -40,5 +41,9 @@ int main()
     if (console.in.bad()) {
         std::fputs("qzvillage: the game's input could not be read\n", stderr);
     }
-    return written && !console.in.bad() ? status : kExitFailed;
+    if (!written || console.in.bad()) {
+        return kExitFailed;
+    }
+    reportEnding(ending);
+    return exitStatus(ending);
 }

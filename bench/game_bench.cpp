@@ -47,7 +47,7 @@ Played playCampaign(const std::string& script, TextEncoding encoding)
     Console console{in, out, encoding, std::nullopt};
     GameRandom random;
     random.seed(kVictorySeed);
-    const int status = runTitleMenu(random, console);
+    const int status = exitStatus(runTitleMenu(random, console));
     return {status, std::move(out).str()};
 }
 
