@@ -21,9 +21,10 @@ const session = use => { try { return use(sessionStorage); } catch { return null
 // An answer is one line (text, usually ending in its line feed, never empty: an empty line would
 // be the input's end) or one key.
 function answerOk(answer) {
-  const text = answer?.line ?? answer?.key;
-  const line = "line" in (answer ?? {}) && !text?.slice(0, -1).includes("\n");
-  return typeof text === "string" && text !== "" && Object.keys(answer).length === 1 && (line || "key" in answer);
+  const entries = Object.entries(answer ?? {});
+  const [kind, text] = entries[0] ?? [];
+  return entries.length === 1 && typeof text === "string" && text !== "" &&
+    (kind === "key" || (kind === "line" && !text.slice(0, -1).includes("\n")));
 }
 
 // {clock: seconds, answers: [{line: text} | {key: text}], saved: ms}, or null when there is none.
