@@ -21,12 +21,9 @@ GameEnding runTitleMenu(GameRandom& random, Console& console)
         return GameEnding::LeftAtTitle;  // 2, any other number, or no number at all
     }
     switch (runCampaign(random, console)) {
-    case CampaignEnd::Victory:
-        return GameEnding::Victory;
-    case CampaignEnd::Defeat:
-        return GameEnding::Defeat;
-    case CampaignEnd::InputEnded:
-        break;
+    case CampaignEnd::Victory: return GameEnding::Victory;
+    case CampaignEnd::Defeat: return GameEnding::Defeat;
+    case CampaignEnd::InputEnded: break;
     }
     return GameEnding::InputEnded;
 }
