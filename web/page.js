@@ -87,9 +87,9 @@ function showProblem(text) {
   say("");
 }
 
-// One whole game, from loading to its end: `saved` resumes one. Keys typed while it loads wait.
-async function playOne(saved) {
-  const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
+// One whole game, from loading to its end: `claim` gives the saved game to resume, or null (or a
+// promise of either). Keys typed while it loads wait.
+async function playOne(claim) {
   const player = new PlayerInput(line => screen.showTyped(line), showWait);
   input = player;
   newGameButton.hidden = true;
@@ -98,10 +98,14 @@ async function playOne(saved) {
   transcript = [];
   delete document.body.dataset.ending;
   showWait("loading");
+  const loading = loadGame();  // while the tab finds its game
+  loading.catch(() => {});     // its failure is told below
+  const saved = await claim;
+  const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
   say(saved ? "正在恢复上次的游戏…… Resuming your game…" : "正在加载…… Loading…");
   let createModule, wasm;
   try {
-    [createModule, wasm] = await loadGame();
+    [createModule, wasm] = await loading;
   } catch (error) {
     showProblem(explain(error));
     newGameButton.hidden = false;
@@ -174,10 +178,10 @@ newGameButton.addEventListener("click", () => {
   playOne(document.body.dataset.game === "failed" ? savedGame(gameId) : null);
 });
 element("save").addEventListener("click", saveTranscript);
-claimGame().then(({id, game}) => {
+playOne(claimGame().then(({id, game}) => {
   gameId = id;
-  playOne(game);
-});
+  return game;
+}));
 // Played offline after one visit: the service worker keeps every file of this build. It is
 // registered once the page has loaded, so that its copies do not slow the first game's loading.
 addEventListener("load", () => navigator.serviceWorker?.register("service_worker.js"));
