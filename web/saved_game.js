@@ -53,7 +53,8 @@ function hold(name, patience) {
   if (!navigator.locks) {
     return Promise.resolve(patience > 0 ? () => {} : null);
   }
-  const options = patience > 0 ? {signal: AbortSignal.timeout(patience)} : {ifAvailable: true};
+  const signal = patience > 0 ? AbortSignal.timeout?.(patience) : null;
+  const options = signal ? {signal} : {ifAvailable: true};  // no timeout: a browser older than it
   return new Promise(resolve => {
     navigator.locks.request(name, options, lock => lock && new Promise(release => resolve(release)))
       .then(() => resolve(null), () => resolve(null));  // not granted, or given up waiting
