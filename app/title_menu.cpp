@@ -3,7 +3,6 @@
 
 #include "app/campaign.h"
 
-#include <istream>
 #include <optional>
 
 GameEnding runTitleMenu(GameRandom& random, Console& console)
@@ -14,7 +13,7 @@ GameEnding runTitleMenu(GameRandom& random, Console& console)
     writeLine(console, "2退出游戏");
     write(console, "选择：");
     const std::optional<int> choice = readInt(console);
-    if (!choice && console.in.eof()) {
+    if (!choice && inputRanOut(console)) {
         return GameEnding::InputEnded;  // nothing but white space, or a number the input cut short
     }
     if (choice != 1) {

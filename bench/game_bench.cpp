@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,14 +40,15 @@ struct Played {
 
 Played playCampaign(const std::string& script, TextEncoding encoding)
 {
-    std::istringstream in(script);
-    std::ostringstream out;
-    in.tie(&out);  // as the real console: output is flushed before every read
+    std::string output;
+    ConsoleReader in = memoryReader(script);
+    ConsoleWriter out = memoryWriter(output);
     Console console{in, out, encoding, std::nullopt};
     GameRandom random;
     random.seed(kVictorySeed);
     const int status = exitStatus(runTitleMenu(random, console));
-    return {status, std::move(out).str()};
+    flush(out);
+    return {status, std::move(output)};
 }
 
 // Arg: the encoding of the game's texts (0 UTF-8, 1 GBK).
@@ -107,8 +107,9 @@ BENCHMARK(BM_ChooseEnemyAction);
 // The campaign's pool: createEnemy 25 times, each writing its announcement line.
 void BM_EnemyPool(benchmark::State& state)
 {
-    std::istringstream in;
-    std::ostringstream out;
+    std::string output;
+    ConsoleReader in = memoryReader("");
+    ConsoleWriter out = memoryWriter(output);
     Console console{in, out, TextEncoding::Utf8, std::nullopt};
     GameRandom random;
     random.seed(kVictorySeed);
@@ -118,7 +119,8 @@ void BM_EnemyPool(benchmark::State& state)
             enemy = createEnemy(console, random);
         }
         benchmark::DoNotOptimize(pool);
-        out.str(std::string());
+        flush(out);
+        output.clear();
     }
 }
 BENCHMARK(BM_EnemyPool)->Unit(benchmark::kMicrosecond);

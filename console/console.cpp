@@ -5,64 +5,50 @@
 #include "console/key_press.h"
 
 #include <charconv>
-#include <istream>
-#include <ostream>
 
 void writePart(Console& console, const GameText& text)
 {
     if (console.encoding == TextEncoding::Utf8) {
-        console.out << text.utf8();
+        writeBytes(console.out, text.utf8());
     } else {
-        console.out << encodeLiteral(text.utf8(), console.encoding);
+        writeBytes(console.out, encodeLiteral(text.utf8(), console.encoding));
     }
 }
 
-void writePart(Console& console, const std::string& bytes)
-{
-    console.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+void writePart(Console& console, const std::string& bytes) { writeBytes(console.out, bytes); }
 
 void writePart(Console& console, int number)
 {
     // to_chars ignores any locale, so no separators can creep in.
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, number);
-    console.out.write(digits, result.ptr - digits);
+    writeBytes(console.out, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
 void endLine(Console& console)
 {
-    console.out.put('\n');
-    console.out.flush();
+    writeBytes(console.out, "\n");
+    flush(console.out);
 }
 
 std::string repeated(char c, int count) { return std::string(static_cast<std::size_t>(count), c); }
 
-namespace {
+// Each read flushes the prompt first, and does not wait at all when it could not be shown.
+std::optional<int> readInt(Console& console) { return flush(console.out) ? takeInt(console.in) : std::nullopt; }
 
-template <typename Value>
-std::optional<Value> readValue(Console& console)
+std::optional<char> readChar(Console& console) { return flush(console.out) ? takeChar(console.in) : std::nullopt; }
+
+std::optional<std::string> readWord(Console& console)
 {
-    Value value{};
-    console.out.flush();  // the prompt: a read would flush it too, but then wait even if it failed
-    if (!console.out || !(console.in >> value)) {
-        return std::nullopt;
-    }
-    return value;
+    return flush(console.out) ? takeWord(console.in) : std::nullopt;
 }
 
-}  // namespace
-
-std::optional<int> readInt(Console& console) { return readValue<int>(console); }
-
-std::optional<char> readChar(Console& console) { return readValue<char>(console); }
-
-std::optional<std::string> readWord(Console& console) { return readValue<std::string>(console); }
+bool inputRanOut(const Console& console) { return console.in.ended && console.in.next == console.in.end; }
 
 void waitForKey(Console& console)
 {
     writeLine(console, "按任意键继续...");
-    if (!console.out) {
+    if (console.out.failed) {
         return;  // nobody sees the prompt, so nobody would press the key
     }
     if (console.heldKey) {

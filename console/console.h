@@ -1,20 +1,21 @@
 // The console as the game sees it: where text goes, where answers come from, and the pause.
-// Game logic writes and reads only through these functions, so a whole game can run on string
-// streams in tests exactly as it runs on a terminal.
+// Game logic writes and reads only through these functions, so a whole game can run on memory in
+// tests exactly as it runs on a terminal.
 #pragma once
 
+#include "console/console_reader.h"
+#include "console/console_writer.h"
 #include "console/game_text.h"
 #include "console/text_encoding.h"
 
 #include <cstddef>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <variant>
 
 struct Console {
-    std::istream& in;  // buffered answers; tied to `out`, so pending output shows before a read
-    std::ostream& out;
+    ConsoleReader& in;  // buffered answers; each read flushes `out` first, so a prompt shows
+    ConsoleWriter& out;
     TextEncoding encoding = TextEncoding::Utf8;  // how the game's own texts are written
     // The second code of a special key: it ends the next pause at once, without waiting.
     std::optional<unsigned char> heldKey;
@@ -66,14 +67,17 @@ void writeLine(Console& console, const Parts&... parts)
 // A run of one ASCII character, for the game's rules and dividers.
 std::string repeated(char c, int count);
 
-// Whitespace-skipping reads from the buffered input. Each is empty when the input has ended or
-// failed, or when output can no longer be written (nobody is left to read the game).
+// Whitespace-skipping reads from the buffered input, by the reader's rules (console_reader.h).
+// Each flushes the output first, and is empty when the input has ended or failed, after a failed
+// read, or when output can no longer be written (nobody is left to read the game).
 // An integer takes an optional sign and digits and fails when it does not fit 32 bits.
 std::optional<int> readInt(Console& console);
 // One byte that is not white space; the rest of the line stays for later reads.
 std::optional<char> readChar(Console& console);
 // Bytes up to the next white space, of any length.
 std::optional<std::string> readWord(Console& console);
+// Whether a read has come to the end of the input: nothing is left to read, ever.
+bool inputRanOut(const Console& console);
 
 // Writes the pause prompt on its own line and waits for one key straight from the console,
 // without echo and without touching the buffered input. Does not wait when there is no console,

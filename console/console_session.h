@@ -1,5 +1,6 @@
 // The process's console around a whole run of the game: whatever the platform needs set up
-// before the first line, and put back after the last.
+// before the first line, and put back after the last; and the line on standard error that says
+// why a game failed.
 #pragma once
 
 // Prepares the console when made, and restores what it changed when destroyed, which every way
@@ -11,3 +12,6 @@ struct ConsoleSession {
     ConsoleSession(const ConsoleSession&) = delete;
     ConsoleSession& operator=(const ConsoleSession&) = delete;
 };
+
+// Writes `line` to standard error at once, unbuffered. When even that fails, nobody is left to tell.
+void reportFailure(const char* line);

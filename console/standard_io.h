@@ -1,5 +1,5 @@
 // The bytes of standard input and standard output, moved as each platform moves them; the
-// buffering and the stream rules over them are console_streams.cpp's, the same everywhere.
+// buffering and the reading rules over them are the console reader and writer's, the same everywhere.
 #pragma once
 
 #include <cstddef>

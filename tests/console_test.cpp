@@ -1,6 +1,7 @@
 // The console's rules: how parts are written, the three reads, and the pause's held-back code.
 #include "console/console.h"
 #include "tests/support/game_session.h"
+#include "tests/support/scripted_input.h"
 #include "tests/support/scripted_keys.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +9,10 @@
 #include <climits>
 #include <functional>
 #include <optional>
-#include <ostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace {
 
@@ -24,18 +24,12 @@ concept Writable = requires(Console& console, const Part& part)
 
 using TextOrBytes = std::variant<std::string, GameText>;
 
-// Output that keeps what had been written at its last flush: what a terminal would have shown.
-class FlushRecorder : public std::stringbuf {
-public:
-    std::string shown;
-
-protected:
-    int sync() override
-    {
-        shown = str();
-        return 0;
-    }
-};
+// A sink that keeps what has been flushed: what a terminal would have shown.
+bool recordFlush(void* onScreen, const char* bytes, std::size_t size)
+{
+    static_cast<std::string*>(onScreen)->append(bytes, size);
+    return true;
+}
 
 }  // namespace
 
@@ -69,12 +63,43 @@ TEST(ConsoleOutput, GameTextsFollowTheEncodingAndEverythingElseIsWrittenAsItIs)
     }
 }
 
+// A sink that takes `room` more flushes, then fails.
+struct FailingSink {
+    int room;
+    std::vector<std::string> flushes;
+};
+
+bool flushUnlessFull(void* target, const char* bytes, std::size_t size)
+{
+    auto& sink = *static_cast<FailingSink*>(target);
+    if (sink.room-- == 0) {
+        return false;
+    }
+    sink.flushes.emplace_back(bytes, size);
+    return true;
+}
+
+TEST(ConsoleOutput, APartLargerThanTheBufferGoesWholeAndAFailedFlushDropsTheRest)
+{
+    FailingSink sink{2, {}};
+    ConsoleWriter writer{flushUnlessFull, &sink};
+    const std::string large(10000, 'n');
+    writeBytes(writer, "ab");
+    writeBytes(writer, large);  // what was buffered goes first
+    writeBytes(writer, "c");
+    EXPECT_FALSE(flush(writer));
+    writeBytes(writer, "d");
+    EXPECT_FALSE(flush(writer));  // failed for good: nothing more reaches the sink
+    EXPECT_EQ(sink.flushes, (std::vector<std::string>{"ab", large}));
+    EXPECT_TRUE(writer.failed);
+}
+
 // The steps run in order on one console; each row gives what has been shown after its step.
 TEST(ConsoleOutput, ALineIsFlushedAtItsEndAndAPromptBeforeItsRead)
 {
-    FlushRecorder recorder;
-    std::ostream out(&recorder);
-    std::istringstream in("7");  // not tied to `out`: the read must flush by itself
+    std::string onScreen;
+    ConsoleWriter out{recordFlush, &onScreen};
+    ConsoleReader in = memoryReader("7");
     Console console{in, out, TextEncoding::Utf8, std::nullopt};
     scriptKeyPresses({});
     const struct {
@@ -91,7 +116,7 @@ TEST(ConsoleOutput, ALineIsFlushedAtItsEndAndAPromptBeforeItsRead)
     };
     for (const auto& row : rows) {
         row.step();
-        EXPECT_EQ(recorder.shown, row.shown) << row.what;
+        EXPECT_EQ(onScreen, row.shown) << row.what;
     }
 }
 
@@ -115,6 +140,37 @@ TEST(ConsoleInput, FailedReads)
     GameSession nothing("  \n");
     EXPECT_EQ(readWord(nothing.console), std::nullopt);
     EXPECT_EQ(readChar(nothing.console), std::nullopt);
+    GameSession refused("abc");
+    EXPECT_EQ(readInt(refused.console), std::nullopt);
+    EXPECT_EQ(readWord(refused.console), std::nullopt);  // no read succeeds after a failed one
+}
+
+// Standard input handed out as a terminal does, a line or less per read; then a title choice, a
+// name and an answer read from it.
+TEST(ConsoleInput, StandardInputReadByRead)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> reads;
+        std::optional<int> choice;
+        std::optional<std::string> name;
+        std::optional<char> answer;
+        bool failed;
+    } rows[] = {
+        {"a line per read, a name starting with 0xFF", {"1\n", "\xff\xfeZed\n", "y\n"}, 1, "\xff\xfeZed", 'y', false},
+        {"tokens split between reads", {" 1", "2\n\xff", "Zed", "\t", "\x80"}, 12, "\xffZed", '\x80', false},
+        {"the end inside a number is the end for good", {"-3", "", "Ab y\n"}, -3, std::nullopt, std::nullopt, false},
+        {"a read that fails ends the word it cuts", {"7 Ab", kFailedRead, "y\n"}, 7, std::nullopt, std::nullopt, true},
+        {"a read that fails before a token", {"7\n", kFailedRead}, 7, std::nullopt, std::nullopt, true},
+    };
+    for (const auto& row : rows) {
+        scriptStandardInput(row.reads);
+        ConsoleReader reader;
+        EXPECT_EQ(takeInt(reader), row.choice) << row.what;
+        EXPECT_EQ(takeWord(reader), row.name) << row.what;
+        EXPECT_EQ(takeChar(reader), row.answer) << row.what;
+        EXPECT_EQ(reader.failed, row.failed) << row.what;
+    }
 }
 
 TEST(ConsoleInput, AWordHasNoLengthLimit)
@@ -128,7 +184,7 @@ TEST(ConsoleInput, AWordHasNoLengthLimit)
 TEST(ConsoleInput, ReadsStopWhenOutputCannotBeWritten)
 {
     GameSession game("1 2");
-    game.out.setstate(std::ios::badbit);  // the reader of the game's output has gone
+    game.out.failed = true;  // the reader of the game's output has gone
     EXPECT_EQ(readInt(game.console), std::nullopt);
 }
 

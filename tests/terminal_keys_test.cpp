@@ -41,6 +41,7 @@ TEST(TerminalKeys, EachKeyTakesAllItsBytesAndNoMore)
         {{{"\x1b["}}, "5b"},  // Alt+[
         {{{"好\xc3\xa9\xf0\x9f\x98\x80"}}, "e5, c3, f0"},
         {{{"，x"}}, "ef, 78"},  // EF BC 8C, the last lead byte of three
+        {{{"信x"}}, "e4, 78"},  // E4 BF A1: BF, the last continuation byte
         {{{"\xe4"
            "1\x80\xff"}},
          "e4, 31, 80, ff"},  // a lead byte the next one cannot continue
@@ -64,6 +65,9 @@ TEST(TerminalKeys, GbkCharactersAreOneKeyFromTheirFirstLeadByteToTheirLast)
          "a",
          "fe, 61"},
         {"\x81\x30\x81\x30", "81"},  // four bytes in GB18030
+        {"\x94\x39\xfc\x36"
+         "a",
+         "94, 61"},  // 😀, with 9, the last digit
         {"\x81\n", "81, 0a"},
         {"\x81\x30 ", "81, 20"},
         {"\x80\xff", "80, ff"},

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The game in the browser, built and tested: the `web` workflow makes build/web/site and the ZIP
-# of it, then headless Chromium plays whole games on the site (ctest's `web` preset).
+# of it, then Chromium, Firefox and WebKit each play whole games on the site and run the page's
+# cases (ctest's `web` preset, one test per engine).
 #   tools/ci-web.sh
 # Installs what it needs with apt-get when it is missing (as root): Debian's emscripten, the acorn
-# its optimiser needs, Chromium, and npm for puppeteer-core (as package-lock.json pins it). No
-# browser is downloaded: the tests drive Debian's Chromium.
+# its optimiser needs, Chromium, Firefox ESR, WebKitGTK's WebDriver (with its MiniBrowser), the
+# virtual display WebKit runs on, and npm for puppeteer-core (as package-lock.json pins it). No
+# browser is downloaded: the tests drive Debian's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +18,10 @@ command -v emcc >/dev/null || need+=(emscripten)
 [ -d /usr/share/nodejs/acorn ] || need+=(node-acorn)
 command -v npm >/dev/null || need+=(npm)
 command -v chromium >/dev/null || need+=(chromium)
+command -v firefox-esr >/dev/null || command -v firefox >/dev/null || need+=(firefox-esr)
+command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
+command -v xvfb-run >/dev/null || need+=(xvfb)
+command -v xauth >/dev/null || need+=(xauth)
 if [ ${#need[@]} -gt 0 ]; then
   apt-get update
   DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"

@@ -1,6 +1,8 @@
 // The game's code as the page loads it: the glue (qzvillage.js) imported and the .wasm compiled
 // once, for every game the page plays. A failure is not kept, so the next try loads afresh; it
-// says what went wrong in words a player can act on.
+// says what went wrong in words a player can act on, naming the real cause: no network, a file
+// the site does not have, another answer from the server, a file served as the wrong type, or one
+// that is damaged.
 
 // Why the game could not be loaded, in the page's words.
 const PROBLEMS = {
@@ -12,10 +14,19 @@ const PROBLEMS = {
     "The game cannot load: the site cannot be reached (no network?).",
   "not-found": "无法加载游戏：网站上找不到 {file}（HTTP {status}）。 " +
     "The game cannot load: the site has no {file} (HTTP {status}).",
-  glue: "无法加载游戏：取不到 qzvillage.js（网站上没有，或者没有网络）。 " +
-    "The game cannot load: qzvillage.js could not be fetched (not on the site, or no network).",
-  damaged: "无法加载游戏：qzvillage.wasm 已损坏或与本页不配套（{detail}）。 " +
-    "The game cannot load: qzvillage.wasm is damaged or from another build ({detail}).",
+  status: "无法加载游戏：服务器对 {file} 的回答是 HTTP {status}。 " +
+    "The game cannot load: the server answered {status} for {file}.",
+  type: "无法加载游戏：服务器把 {file} 作为 {type} 发来，而不是游戏的代码。 " +
+    "The game cannot load: the server sent {file} as {type}, not as the game's code.",
+  damaged: "无法加载游戏：{file} 已损坏或与本页不配套（{detail}）。 " +
+    "The game cannot load: {file} is damaged or from another build ({detail}).",
+};
+
+// The types each file may come as: a module only as JavaScript; the .wasm as anything but a page
+// or other text, since a server that does not know the type may call it anything.
+const TYPE_OK = {
+  "qzvillage.js": type => /^(text|application)\/(x-)?(javascript|ecmascript)\b/.test(type),
+  "qzvillage.wasm": type => !type.startsWith("text/"),
 };
 
 export class LoadProblem extends Error {
@@ -30,10 +41,11 @@ export function explain(error) {
   if (error instanceof LoadProblem) {
     return error.message;
   }
-  return new LoadProblem("damaged", {detail: String(error)}).message;
+  return new LoadProblem("damaged", {file: "qzvillage.wasm", detail: String(error)}).message;
 }
 
 let loading = null;
+let glueTries = 0;
 
 // [the module's factory, the compiled .wasm]; rejects with a LoadProblem.
 export function loadGame() {
@@ -45,11 +57,35 @@ export function loadGame() {
 }
 
 async function importGlue() {
+  // The browser keeps a failed import for the page's life, so a try after the first asks for the
+  // file under another address; the first is the one the page preloads.
+  const address = glueTries++ === 0 ? "./qzvillage.js" : `./qzvillage.js?try=${glueTries}`;
   try {
-    return (await import("./qzvillage.js")).default;
-  } catch {
-    throw new LoadProblem("glue");
+    return (await import(address)).default;
+  } catch (error) {
+    // The import says nothing of why; asking for the file again does.
+    await fetchChecked("qzvillage.js");
+    throw new LoadProblem("damaged", {file: "qzvillage.js", detail: String(error)});
   }
+}
+
+// The response for a file of the game, or the LoadProblem that keeps it from being used.
+async function fetchChecked(file) {
+  let response;
+  try {
+    response = await fetch(file);
+  } catch {
+    throw new LoadProblem("offline");
+  }
+  if (!response.ok) {
+    const kind = response.status === 404 || response.status === 410 ? "not-found" : "status";
+    throw new LoadProblem(kind, {file, status: response.status});
+  }
+  const type = response.headers.get("Content-Type") ?? "";
+  if (!TYPE_OK[file](type)) {
+    throw new LoadProblem("type", {file, type: type.split(";")[0]});
+  }
+  return response;
 }
 
 async function compileWasm() {
@@ -59,22 +95,15 @@ async function compileWasm() {
   if (typeof WebAssembly !== "object") {
     throw new LoadProblem("no-webassembly");
   }
-  let response;
-  try {
-    response = await fetch("qzvillage.wasm");
-  } catch {
-    throw new LoadProblem("offline");
-  }
-  if (!response.ok) {
-    throw new LoadProblem("not-found", {file: "qzvillage.wasm", status: response.status});
-  }
+  const response = await fetchChecked("qzvillage.wasm");
   try {
     // Compiled while it downloads, where the server names the type that allows it.
     const streams = response.headers.get("Content-Type")?.startsWith("application/wasm");
     return await (streams ? WebAssembly.compileStreaming(response)
       : WebAssembly.compile(await response.arrayBuffer()));
   } catch (error) {
-    throw error instanceof WebAssembly.CompileError ? new LoadProblem("damaged", {detail: error.message})
+    throw error instanceof WebAssembly.CompileError
+      ? new LoadProblem("damaged", {file: "qzvillage.wasm", detail: error.message})
       : new LoadProblem("offline");
   }
 }

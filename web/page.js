@@ -41,7 +41,8 @@ function transcriptBytes() {
   return all;
 }
 
-window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes())};
+// For the tests and the benchmark: what the game wrote and read, and the screen it is drawn on.
+window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen};
 
 function say(text) {
   element("status").textContent = text;

@@ -2,6 +2,15 @@
 // plain text that wraps at the width it is given, with the line being typed after it. The game
 // writes lines and never moves a cursor, so nothing else is needed; being the page's own text, it
 // is in the accessibility tree and follows the browser's zoom, find and selection.
+//
+// A long game stays as quick as a short one: new text goes into an open part after the old text,
+// and once that part holds enough whole lines it is closed, becoming a block of its own that the
+// browser lays out once and skips while it is out of sight (page.css). A write lays out only the
+// open part, never the whole game; the text itself, and so find and screen readers, are unchanged.
+
+// A part is closed at the end of a line once it holds this many lines or characters.
+const BLOCK_LINES = 100;
+const BLOCK_CHARACTERS = 6000;
 
 export class Screen {
   // `box` scrolls; `output` holds what the game wrote and read, `typed` the line being typed.
@@ -10,6 +19,7 @@ export class Screen {
     this.output = output;
     this.typed = typed;
     this.decoder = new TextDecoder();
+    this.open = null;  // the part new text goes into: {element, lines, characters}
     this.scrollPending = false;
     // The newest line stays in sight when the box changes size (a phone turned, a keyboard shown),
     // in the same frame: the observer is called after layout, before the frame is drawn.
@@ -20,6 +30,7 @@ export class Screen {
     this.output.textContent = "";
     this.typed.textContent = "";
     this.decoder = new TextDecoder();
+    this.open = null;
   }
 
   // Bytes of UTF-8, of which the last character may end in the next call.
@@ -28,21 +39,39 @@ export class Screen {
   }
 
   writeText(text) {
-    // A node for each piece, so that a screen reader hears each one once as it is added.
-    if (text.length > 0) {
-      this.output.append(text);
-      this.scrollToEnd();
+    if (text.length === 0) {
+      return;
     }
+    // A node for each piece, so that a screen reader hears each one once as it is added; the
+    // text already shown is never touched again.
+    if (this.open === null) {
+      const element = document.createElement("span");
+      element.append(text);
+      this.output.append(element);
+      this.open = {element, lines: 0, characters: 0};
+    } else {
+      this.open.element.append(text);
+    }
+    this.open.lines += text.split("\n").length - 1;
+    this.open.characters += text.length;
+    if (text.endsWith("\n") && (this.open.lines >= BLOCK_LINES || this.open.characters >= BLOCK_CHARACTERS)) {
+      this.closeOpenPart();
+    }
+    this.scrollToEnd();
+  }
+
+  // The part ends with a line feed, so as a block it shows the same lines, and the text after
+  // it starts on a line of its own as before. Its line count sizes it while it is unseen.
+  closeOpenPart() {
+    const {element, lines} = this.open;
+    element.className = "closed";
+    element.style.setProperty("--lines", String(lines));
+    this.open = null;
   }
 
   showTyped(line) {
     this.typed.textContent = line;
     this.scrollToEnd();
-  }
-
-  // What the screen shows, as text.
-  text() {
-    return this.output.textContent + this.typed.textContent;
   }
 
   // Once per frame, however many pieces arrived in it.

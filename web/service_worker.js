@@ -7,6 +7,11 @@
 
 const BUILD = {cache: "qzvillage-unbuilt", files: {}};  // written by the build
 
+// The types the browser insists on for the page's scripts and the game. Their bytes are checked
+// against the build, so a server that names them otherwise (text/html, say) keeps them from
+// running only until the worker has them, not for as long as it keeps the build.
+const TYPES = {".js": "text/javascript", ".wasm": "application/wasm"};
+
 const hex = buffer => Array.from(new Uint8Array(buffer), byte => byte.toString(16).padStart(2, "0")).join("");
 
 async function keepBuild() {
@@ -18,7 +23,7 @@ async function keepBuild() {
       if (!response.ok || hex(await crypto.subtle.digest("SHA-256", body)) !== sha256) {
         throw new Error(`${name} is not the file of this build`);
       }
-      const type = response.headers.get("Content-Type");
+      const type = TYPES[name.slice(name.lastIndexOf("."))] ?? response.headers.get("Content-Type");
       await cache.put(name, new Response(body, {headers: type ? {"Content-Type": type} : {}}));
     }));
   } catch (error) {

@@ -5,26 +5,34 @@
 // touches its terminal from there, and takes raw mode once the shell brings the game back. The
 // terminal gets its own settings back on every way out: the end of the read, Ctrl-Z, and every
 // signal whose default action ends the process and that the C library lets a program catch.
+// A terminal that hangs up, or whose read ends or fails, is gone: that pause ends at once, and the
+// game goes on as one without a terminal, with no pause that waits.
 #include "console/key_press.h"
+#include "console/posix/descriptor_wait.h"
+#include "console/posix/job_control.h"
+#include "console/posix/signal_facts.h"
 #include "console/terminal_keys.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <ctime>
 #include <fcntl.h>
+#include <initializer_list>
 #include <optional>
-#include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
+// Room for every signal number of the systems the game knows: FreeBSD's run up to 128.
+constexpr int kSignalSlots = 129;
+
 // Shared with the signal handlers, so plain globals: set before they are installed.
 int gTerminal = -1;
 termios gOriginal{};
 termios gRaw{};
-struct sigaction gPrevious[NSIG] {};
-bool gHandled[NSIG]{};
+struct sigaction gPrevious[kSignalSlots] {};
+bool gHandled[kSignalSlots]{};
 // Whether the terminal may be in raw mode on the pause's account, so that a handler must put it back.
 volatile sig_atomic_t gHeld = 0;
 // Set by a handler after which raw mode must be taken again: the terminal was given back for a
@@ -35,22 +43,20 @@ volatile sig_atomic_t gRetake = 0;
 TerminalKeys gKeys;
 
 // Whether the default action of `signal` ends the process. The others cannot be caught (SIGKILL,
-// SIGSTOP), stop the process (SIGTSTP, SIGTTIN, SIGTTOU) or are ignored unless handled.
+// SIGSTOP), stop or continue the process (SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT) or are ignored
+// unless handled, which depends on the system.
 bool endsTheProcess(int signal)
 {
-    switch (signal) {
-    case SIGKILL:
-    case SIGSTOP:
-    case SIGTSTP:
-    case SIGTTIN:
-    case SIGTTOU:
-    case SIGCONT:
-    case SIGCHLD:
-    case SIGURG:
-    case SIGWINCH: return false;
-    default: return true;
+    for (const int other : {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT}) {
+        if (signal == other) {
+            return false;
+        }
     }
+    return !isIgnoredByDefault(signal);
 }
+
+// One past the highest signal the pause handles.
+int signalEnd() { return std::min(highestSignal() + 1, kSignalSlots); }
 
 void setHandler(int signal, void (*handler)(int))
 {
@@ -118,7 +124,7 @@ void installHandlers()
 {
     // The C library keeps two real-time signals for itself: sigaction refuses them, so they go
     // unhandled, as SIGKILL and SIGSTOP do.
-    for (int signal = 1; signal < NSIG; ++signal) {
+    for (int signal = 1; signal < signalEnd(); ++signal) {
         void (*handler)(int) = handlerFor(signal);
         gHandled[signal] = handler != nullptr && sigaction(signal, nullptr, &gPrevious[signal]) == 0 &&
                            // What the parent chose to ignore stays ignored. SIGCONT's handler only
@@ -132,56 +138,9 @@ void installHandlers()
 
 void restoreHandlers()
 {
-    for (int signal = 1; signal < NSIG; ++signal) {
+    for (int signal = 1; signal < signalEnd(); ++signal) {
         if (gHandled[signal]) {
             sigaction(signal, &gPrevious[signal], nullptr);
-        }
-    }
-}
-
-// `set` without the two signals that stop a background job touching its terminal. They are
-// never blocked while the pause touches it: blocked, the kernel would let the change through.
-sigset_t withoutJobControl(sigset_t set)
-{
-    sigdelset(&set, SIGTTIN);
-    sigdelset(&set, SIGTTOU);
-    return set;
-}
-
-bool isIgnored(int signal)
-{
-    struct sigaction current {};
-    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
-}
-
-// Waits until the game's process group is the terminal's foreground group. In the background a
-// tcdrain, which changes nothing, has the kernel stop the game (SIGTTOU) until the shell brings it
-// to the foreground; sent on in the background instead, it is stopped again. `waitMask` lets
-// signals through meanwhile, so that a stopped game can still be ended. False when the game is in
-// the background and job control cannot stop it: SIGTTOU ignored, or a process group that no shell
-// could resume, for which the kernel answers EIO.
-bool waitForForeground(int terminal, const sigset_t& waitMask)
-{
-    for (;;) {
-        const pid_t foreground = tcgetpgrp(terminal);
-        if (foreground == getpgrp()) {
-            return true;
-        }
-        if (foreground < 0 || isIgnored(SIGTTOU)) {
-            return false;
-        }
-        sigset_t blocked;
-        sigprocmask(SIG_SETMASK, &waitMask, &blocked);
-        const int drained = tcdrain(terminal);
-        const int error = errno;
-        sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        if (drained == 0) {
-            // After a stop the game may be in the foreground now; otherwise the kernel let a
-            // background process through, and there is no job control to wait for.
-            return tcgetpgrp(terminal) == getpgrp();
-        }
-        if (error != EINTR) {
-            return false;
         }
     }
 }
@@ -245,33 +204,37 @@ public:
 
     // Waits for one byte, at most `timeoutMs` (-1: for ever), with signals let through. After a
     // stop or a continue it takes raw mode again first, in the foreground. Empty when no byte
-    // came in time, the read failed, or raw mode could not be taken again.
+    // came in time, raw mode could not be taken again, or the terminal is gone (gone() says so).
     std::optional<unsigned char> readByte(int timeoutMs)
     {
-        const int terminal = gTerminal;
         for (;;) {
-            pollfd ready{terminal, POLLIN, 0};
-            const timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1'000'000L};
-            const int polled = ppoll(&ready, 1, timeoutMs < 0 ? nullptr : &timeout, &waitMask_);
-            if (polled < 0 && errno == EINTR) {
+            const Readiness readiness = waitForDescriptor(gTerminal, false, timeoutMs, &waitMask_);
+            if (readiness == Readiness::Interrupted) {
                 if (gRetake != 0 && !retake()) {
                     return std::nullopt;
                 }
                 continue;
             }
-            if (polled <= 0) {
+            gone_ = readiness == Readiness::Failed;
+            if (readiness != Readiness::Ready) {
                 return std::nullopt;
             }
             unsigned char byte = 0;
-            const ssize_t got = read(terminal, &byte, 1);
+            const ssize_t got = read(gTerminal, &byte, 1);
             if (got == 1) {
                 return byte;
             }
-            if (got < 0 && errno != EINTR) {
+            // A hang-up reads as the end (0) or fails (EIO); either is final. Nothing to read after
+            // all (another reader took it) or a signal: back to the wait, with signals let through.
+            if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                gone_ = true;
                 return std::nullopt;
             }
         }
     }
+
+    // Whether the terminal is gone: hung up, at its end, or failing.
+    bool gone() const { return gone_; }
 
 private:
     bool retake()
@@ -283,13 +246,27 @@ private:
     sigset_t previous_{};
     sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN and SIGTTOU
     bool raw_ = false;
+    bool gone_ = false;
 };
 
-// The controlling terminal, looked for once per game and kept open; -1 when there is none.
+// The controlling terminal, looked for at the first pause and kept open: -1 when there is none, or
+// once it is gone. Non-blocking, so that the pause waits in pselect, with signals let through,
+// and never in read with them blocked.
+constexpr int kNotLookedFor = -2;
+int gControlling = kNotLookedFor;
+
 int controllingTerminal()
 {
-    static const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    return terminal;
+    if (gControlling == kNotLookedFor) {
+        gControlling = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    }
+    return gControlling;
+}
+
+void forgetTerminal()
+{
+    close(gControlling);
+    gControlling = -1;
 }
 
 }  // namespace
@@ -300,10 +277,19 @@ KeyPress readKeyPress(TextEncoding encoding)
     if (terminal < 0) {
         return KeyPress{};
     }
-    RawMode raw(terminal);
-    if (!raw.taken()) {
-        return KeyPress{};
+    KeyPress key;
+    bool gone = false;
+    {
+        RawMode raw(terminal);
+        if (!raw.taken()) {
+            return KeyPress{};
+        }
+        key = readTerminalKey(
+            gKeys, [&raw](int timeoutMs) { return raw.readByte(timeoutMs); }, encoding);
+        gone = raw.gone();
+    }  // a SIGHUP held back meanwhile ends the game here, with the terminal's settings seen to
+    if (gone) {
+        forgetTerminal();
     }
-    return readTerminalKey(
-        gKeys, [&raw](int timeoutMs) { return raw.readByte(timeoutMs); }, encoding);
+    return key;
 }

@@ -6,20 +6,23 @@
 // from the end of the input.
 #include "console/standard_io.h"
 
+#include "console/posix/descriptor_wait.h"
+
 #include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
 
-// Waits until `fd` is ready for `events` after a read or write found it not ready (EAGAIN).
-// A descriptor that will never be ready (a hang-up, an error) shows as ready: the next read or
-// write then says what it is.
-void waitUntilReady(int fd, short events)
+// Waits until `fd` is ready after a read or write found it not ready (EAGAIN). A descriptor that
+// will never be ready (a hang-up, an error) shows as ready: the next read or write then says what
+// it is. False when the wait itself failed, so that nothing waits on for ever.
+bool waitUntilReady(int fd, bool forWriting)
 {
-    pollfd ready{fd, events, 0};
-    while (poll(&ready, 1, -1) < 0 && errno == EINTR) {
+    Readiness readiness = Readiness::Interrupted;
+    while (readiness == Readiness::Interrupted) {
+        readiness = waitForDescriptor(fd, forWriting, -1, nullptr);
     }
+    return readiness == Readiness::Ready;
 }
 
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
@@ -33,9 +36,7 @@ std::ptrdiff_t readStandardInput(char* into, std::size_t size)
         if (got >= 0) {
             return got;
         }
-        if (wouldBlock(errno)) {
-            waitUntilReady(STDIN_FILENO, POLLIN);
-        } else if (errno != EINTR) {
+        if (wouldBlock(errno) ? !waitUntilReady(STDIN_FILENO, false) : errno != EINTR) {
             return -1;
         }
     }
@@ -48,9 +49,7 @@ bool writeStandardOutput(const char* bytes, std::size_t size)
         if (sent > 0) {
             bytes += sent;
             size -= static_cast<std::size_t>(sent);
-        } else if (sent < 0 && wouldBlock(errno)) {
-            waitUntilReady(STDOUT_FILENO, POLLOUT);
-        } else if (sent == 0 || errno != EINTR) {
+        } else if (sent == 0 || (wouldBlock(errno) ? !waitUntilReady(STDOUT_FILENO, true) : errno != EINTR)) {
             return false;
         }
     }

@@ -3,15 +3,16 @@
 // back to what they were on every way out: the end of main, and Ctrl-C, Ctrl-Break or a closed
 // window, after which the system ends the process. Without a console there is nothing to change.
 // A console made for the game alone (a double-click in Explorer) closes with it, so the session
-// then waits for one key before the end, lest the last lines vanish unread.
+// then waits for one key before the end, lest the last lines vanish unread. A failure's line goes
+// straight to the standard error handle with WriteFile.
 #include "console/console_session.h"
-#include "console/console_streams.h"
 #include "console/key_press.h"
+#include "console/standard_console.h"
 #include "console/windows/gbk_code_page.h"
 
 #include <windows.h>
 
-#include <ostream>
+#include <cstring>
 
 namespace {
 
@@ -74,10 +75,19 @@ ConsoleSession::ConsoleSession()
 
 ConsoleSession::~ConsoleSession()
 {
-    consoleOutput().flush();  // the last bytes still show in the game's code page
+    flush(standardOutput());  // the last bytes still show in the game's code page
     if (consoleClosesWithGame()) {
         readKeyPress(TextEncoding::Gbk);  // silent: the transcript ends with the game's last line
     }
     restoreCodePages();
     SetConsoleCtrlHandler(onControlEvent, FALSE);
+}
+
+void reportFailure(const char* line)
+{
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        WriteFile(handle, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    }
 }

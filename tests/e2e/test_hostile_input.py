@@ -8,6 +8,7 @@ from __future__ import annotations
 
 import os
 import random
+import resource
 import signal
 import subprocess
 import tempfile
@@ -125,6 +126,30 @@ class UnreadableInput(harness.GameTestCase):
                 finally:
                     os.close(fd)
                 self.assertEqual((run.stdout, run.status, run.stderr), (TITLE, 2, INPUT_FAILED))
+
+
+MEMORY_RAN_OUT = b"qzvillage: not enough memory for the game's input\n"
+
+
+class MemoryRunsOut(harness.GameTestCase):
+    """A name larger than the memory left is no failed read: status 2, one line on stderr that
+    says memory ran out, and what was shown before it kept."""
+
+    def test_a_name_larger_than_the_memory_left(self) -> None:
+        with open(harness.GAME, "rb") as game:
+            if b"__asan_init" in game.read():
+                self.skipTest("AddressSanitizer needs more address space than the limits here")
+        rows = (("a 40 MiB name under a 48 MiB limit", 48, "head -c 41943040 /dev/zero | tr '\\0' N"),
+                ("an endless name of zero bytes under 256 MiB", 256, "exec cat /dev/zero"))
+        for what, limit_mib, name in rows:
+            def limit_memory(mib: int = limit_mib) -> None:
+                resource.setrlimit(resource.RLIMIT_AS, (mib * MIB, mib * MIB))
+            with self.subTest(what):
+                proc = subprocess.run(["sh", "-c", '{ printf "1\\n"; %s; } | exec "$0"' % name, harness.GAME],
+                                      capture_output=True, env=harness.game_env(0), start_new_session=True,
+                                      preexec_fn=limit_memory, timeout=BIG_TIMEOUT)
+                self.assertEqual((proc.stdout, proc.returncode, proc.stderr),
+                                 (TITLE + "请输入你的名字：".encode(), 2, MEMORY_RAN_OUT))
 
 
 class InheritedDescriptors(harness.GameTestCase):

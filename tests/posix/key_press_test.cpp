@@ -398,17 +398,44 @@ void expectStoppedWithTheShellsTerminal(PtySession& session, const termios& shel
     expectStoryPauseStillWaits(session);
 }
 
+// Also when the game was started with SIGTTOU blocked, as a launcher may hand it down: blocked,
+// the kernel would let the background game change the terminal instead of stopping it.
 TEST(JobControl, StartedInTheBackgroundThePauseWaitsForTheForeground)
 {
-    const termios found = startingSettings();
+    for (const bool stopBlocked : {false, true}) {
+        SCOPED_TRACE(stopBlocked ? "SIGTTOU blocked" : "nothing blocked");
+        const termios found = startingSettings();
+        PtySession session;
+        GameSetup setup;
+        setup.launch = Launch::InBackground;
+        setup.answers = Answers::ThroughPipe;
+        if (stopBlocked) {
+            setup.blockedSignals = {SIGTTOU};
+        }
+        ASSERT_TRUE(spawnGame(session, setup, found)) << session.output;
+        sendAnswers(session, "1\nAb\ny\ny\n");
+        ASSERT_TRUE(waitForText(session, kPause)) << session.output;
+        expectStoppedWithTheShellsTerminal(session, found);
+    }
+}
+
+// `kill %1` on a stopped job: the shell sends SIGTERM, then SIGCONT. The game ends, and leaves the
+// terminal alone, for it is no longer the game's: an editor started meanwhile holds it, raw.
+TEST(JobControl, EndedWhileStoppedLeavesTheTerminalToTheJobThatHasIt)
+{
     PtySession session;
-    GameSetup setup;
-    setup.launch = Launch::InBackground;
-    setup.answers = Answers::ThroughPipe;
-    ASSERT_TRUE(spawnGame(session, setup, found)) << session.output;
-    sendAnswers(session, "1\nAb\ny\ny\n");
-    ASSERT_TRUE(waitForText(session, kPause)) << session.output;
-    expectStoppedWithTheShellsTerminal(session, found);
+    ASSERT_TRUE(reachStoryPause(session)) << session.output;
+    sendBytes(session, "\x1a");
+    ASSERT_TRUE(waitUntilStopped(session) && shellTakesTerminal(session)) << session.output;
+    termios editors = startingSettings();
+    editors.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+    editors.c_cc[VMIN] = 3;
+    applySettings(session, editors);
+
+    kill(session.game, SIGTERM);
+    kill(session.game, SIGCONT);
+    EXPECT_TRUE(killedBy(waitForExit(session), SIGTERM)) << session.output;
+    EXPECT_EQ(settingsDifferences(editors, currentSettings(session)), "");
 }
 
 TEST(JobControl, CtrlZAtAPauseThenBgThenFg)

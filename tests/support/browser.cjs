@@ -1,11 +1,23 @@
 // What the browser tests and the browser benchmark share: the site served as a web host would
-// serve it, and Debian's Chromium started with nothing that reaches for the network.
+// serve it, and the three engines (Chromium, Firefox, WebKit) found on this machine and started
+// with nothing that reaches for the network.
 "use strict";
 
 const fs = require("node:fs");
 const http = require("node:http");
 const path = require("node:path");
 const zlib = require("node:zlib");
+
+// Scripts to run before a page's own, for a driver that cannot add them itself (WebDriver
+// classic): an HTML file asked for with `?preload=ID` is served with PRELOADS.get(ID) run first.
+const PRELOADS = new Map();
+
+function withPreload(data, asked) {
+  const scripts = PRELOADS.get(new URL(asked, "http://host").searchParams.get("preload"));
+  if (!scripts) return data;
+  const tags = scripts.map(source => `<script>${source}</script>`).join("");
+  return Buffer.from(data.toString("utf8").replace("<head>", "<head>" + tags));
+}
 
 const TYPES = {
   ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8", ".css": "text/css; charset=utf-8",
@@ -14,22 +26,30 @@ const TYPES = {
 };
 
 // Serves `folder` on 127.0.0.1 at a free port: every file gzipped (-9) when the browser accepts
-// it, and told to check back before using a copy it keeps. Nothing outside the folder is served,
-// nor the files `missing` names, which answer 404. Resolves to the listening server; `server.url`
-// is its address, ending in "/".
-function serve(folder, missing = []) {
+// it, and told to check back before using a copy it keeps. Nothing outside the folder is served.
+// `answers` maps a file's name to another answer, looked up at each request: {status} answers that
+// status with no file, {type} sends the file as that type, {drop: true} closes the connection
+// unanswered, as a failing network would. Resolves to the listening server; `server.url` is its
+// address, ending in "/".
+function serve(folder, answers = {}) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
     const asked = decodeURIComponent(new URL(request.url, "http://host").pathname);
     let file = path.join(root, path.normalize(asked));
     if (file.endsWith(path.sep)) file = path.join(file, "index.html");
+    const answer = answers[path.basename(file)] ?? {};
+    if (answer.drop) {
+      request.socket.destroy();
+      return;
+    }
     fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep) || missing.includes(path.basename(file))) {
-        response.writeHead(404, {"Content-Type": "text/plain"});
-        response.end("not found");
+      if (error || !file.startsWith(root + path.sep) || answer.status) {
+        response.writeHead(answer.status ?? 404, {"Content-Type": "text/plain"});
+        response.end("not served");
         return;
       }
-      const headers = {"Content-Type": TYPES[path.extname(file)] ?? "application/octet-stream",
+      if (file.endsWith(".html")) data = withPreload(data, request.url);
+      const headers = {"Content-Type": answer.type ?? TYPES[path.extname(file)] ?? "application/octet-stream",
         "Cache-Control": "no-cache", "Vary": "Accept-Encoding"};
       if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
         data = zlib.gzipSync(data, {level: 9});
@@ -48,11 +68,58 @@ function serve(folder, missing = []) {
 const CHROMIUM_ARGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
   "--disable-background-networking", "--disable-component-update", "--disable-sync"];
 
-// Debian's Chromium, headless, through the given puppeteer-core; `extra` adds launch options.
+// Chromium, headless, through the given puppeteer-core; `extra` adds launch options.
 // Puppeteer gives it a fresh profile and removes it when the browser closes.
 function launch(puppeteer, chromium, extra = {}) {
   return puppeteer.launch({executablePath: chromium, headless: true, ...extra,
     args: [...CHROMIUM_ARGS, ...(extra.args ?? [])]});
 }
 
-module.exports = {serve, launch};
+const isProgram = file => fs.statSync(file, {throwIfNoEntry: false})?.isFile() ?? false;
+const listing = folder => (fs.statSync(folder, {throwIfNoEntry: false})?.isDirectory() ? fs.readdirSync(folder) : []);
+
+// The first of `names` found on PATH.
+function onPath(...names) {
+  const folders = (process.env.PATH ?? "").split(path.delimiter).filter(Boolean);
+  return folders.flatMap(folder => names.map(name => path.join(folder, name))).find(isProgram);
+}
+
+// WebKitGTK's MiniBrowser is no command: it lives in the library's own folder,
+// <lib>/[<arch>/]webkit2gtk-4.x/ or webkitgtk-6.0/.
+function findMiniBrowser() {
+  for (const lib of ["/usr/lib", "/usr/lib64", "/usr/local/lib", "/usr/libexec"]) {
+    for (const folder of [lib, ...listing(lib).map(name => path.join(lib, name))]) {
+      const kits = listing(folder).filter(name => /^webkit2?gtk-[0-9.]+$/.test(name)).sort().reverse();
+      const found = kits.map(kit => path.join(folder, kit, "MiniBrowser")).find(isProgram);
+      if (found) return found;
+    }
+  }
+  return undefined;
+}
+
+// The engines the browser tests run in, and where each one's programs are found unless an
+// option names them.
+const ENGINES = ["chromium", "firefox", "webkit"];
+const findPrograms = () => ({
+  chromium: onPath("chromium", "chromium-browser", "google-chrome"),
+  firefox: onPath("firefox-esr", "firefox"),
+  "webkit-driver": onPath("WebKitWebDriver"),
+  minibrowser: findMiniBrowser(),
+});
+
+// Starts `engine` headless (WebKit under xvfb-run when there is no display): Chromium and Firefox
+// through puppeteer-core (Firefox over WebDriver BiDi), WebKit through webdriver.cjs.
+function startEngine(engine, puppeteer, programs) {
+  const needed = {chromium: ["chromium"], firefox: ["firefox"], webkit: ["webkit-driver", "minibrowser"]}[engine];
+  for (const program of needed.filter(name => !programs[name])) {
+    throw new Error(`no ${program} was found: install it, or name it with --${program} PATH`);
+  }
+  if (engine === "chromium") return launch(puppeteer, programs.chromium);
+  if (engine === "firefox") {
+    return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: true,
+      extraPrefsFirefox: {"network.captive-portal-service.enabled": false, "network.connectivity-service.enabled": false}});
+  }
+  return require("./webdriver.cjs").startWebKit(programs["webkit-driver"], programs.minibrowser, PRELOADS);
+}
+
+module.exports = {serve, launch, ENGINES, findPrograms, startEngine};

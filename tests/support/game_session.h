@@ -1,29 +1,32 @@
-// A console on string streams with a seeded generator: the game in-process, as tests drive it.
+// A console on memory with a seeded generator: the game in-process, as tests drive it.
 #pragma once
 
 #include "console/console.h"
 #include "random/game_random.h"
 
-#include <sstream>
+#include <ostream>
 #include <string>
+#include <utility>
 
 struct GameSession {
-    explicit GameSession(const std::string& input = "", std::uint32_t seed = 0) : in(input)
+    explicit GameSession(std::string answers = "", std::uint32_t seed = 0) : input(std::move(answers))
     {
-        in.tie(&out);  // as the real console: output is flushed before every read
         random.seed(seed);
     }
+    GameSession(const GameSession&) = delete;
+    GameSession& operator=(const GameSession&) = delete;
 
-    // Everything written so far, taken away.
+    // Everything written so far, flushed or not, taken away.
     std::string takeOutput()
     {
-        std::string text = out.str();
-        out.str("");
-        return text;
+        flush(out);
+        return std::exchange(output, std::string());
     }
 
-    std::istringstream in;
-    std::ostringstream out;
+    std::string input;
+    std::string output;
+    ConsoleReader in = memoryReader(input);
+    ConsoleWriter out = memoryWriter(output);
     Console console{in, out, TextEncoding::Utf8, std::nullopt};
     GameRandom random;
 };

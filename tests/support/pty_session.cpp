@@ -37,6 +37,12 @@ struct GamePipes {
     for (const int ignored : setup.ignoredSignals) {
         signal(ignored, SIG_IGN);
     }
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signal : setup.blockedSignals) {
+        sigaddset(&blocked, signal);
+    }
+    sigprocmask(SIG_BLOCK, &blocked, nullptr);
     setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
     setenv("QZ_PINNED_TIME", "0", 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // the game's texts in UTF-8, as the tests spell them
@@ -298,6 +304,12 @@ void writeAll(int fd, std::string_view bytes)
 }
 
 }  // namespace
+
+void hangUp(PtySession& session)
+{
+    close(session.master);
+    session.master = -1;
+}
 
 void sendBytes(PtySession& session, std::string_view bytes) { writeAll(session.master, bytes); }
 

@@ -63,6 +63,7 @@ struct GameSetup {
     Answers answers = Answers::OnTerminal;
     bool outputToPipe = false;        // standard output to a pipe whose reader is `reader`
     std::vector<int> ignoredSignals;  // ignored from the start, as a parent may leave them
+    std::vector<int> blockedSignals;  // blocked from the start, as a launcher may hand them down
 };
 
 // Starts the game with the clock pinned to 0 on a new terminal set to `settings`.
@@ -81,6 +82,8 @@ std::string takeRest(PtySession& session);
 // Waits until the terminal has echo and canonical mode off, that is until the pause is really
 // reading its key. A key sent earlier could still be echoed or held for a line.
 bool waitForRawMode(PtySession& session);
+// Hangs the terminal up, as when its window is closed: our end is closed.
+void hangUp(PtySession& session);
 // Types `bytes` on the terminal.
 void sendBytes(PtySession& session, std::string_view bytes);
 // Writes `bytes` to the game's standard input pipe (Answers::ThroughPipe).

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include <optional>
-#include <sstream>
+#include <string>
 #include <vector>
 
 // Each row's events are followed by the key 'z'. The pauses must end as often as the row says and
@@ -42,8 +42,9 @@ TEST_F(RealConsole, PauseEndsOnKeysThatYieldACharacterOrACode)
         std::vector<INPUT_RECORD> events = row.events;
         events.push_back(keyEvent(true, 'Z', L'z'));
         writeEvents(events);
-        std::istringstream in;
-        std::ostringstream out;
+        std::string output;
+        ConsoleReader in = memoryReader("");
+        ConsoleWriter out = memoryWriter(output);
         Console console{in, out, TextEncoding::Gbk, std::nullopt};
         for (int pause = 0; pause < row.pausesEnded; ++pause) {
             waitForKey(console);
