@@ -3,6 +3,7 @@
 #include "console/calendar_clock.h"
 #include "console/console.h"
 #include "console/console_session.h"
+#include "console/game_ending.h"
 #include "console/standard_console.h"
 #include "console/text_encoding.h"
 #include "random/game_random.h"
@@ -48,8 +49,8 @@ int main()
 
     GameRandom random;
     random.seed(static_cast<std::uint32_t>(calendarClockSeconds()));
-    int status = kExitFailed;
-    const bool enoughMemory = runWithinMemory([&] { status = runTitleMenu(random, console); });
+    GameEnding ending = GameEnding::InputEnded;
+    const bool enoughMemory = runWithinMemory([&] { ending = runTitleMenu(random, console); });
     const bool written = flush(console.out);  // what was shown before memory ran out, too
     if (!enoughMemory) {
         reportFailure("qzvillage: not enough memory for the game's input\n");
@@ -60,5 +61,9 @@ int main()
     if (console.in.failed) {
         reportFailure("qzvillage: the game's input could not be read\n");
     }
-    return enoughMemory && written && !console.in.failed ? status : kExitFailed;
+    if (!enoughMemory || !written || console.in.failed) {
+        return kExitFailed;
+    }
+    reportEnding(ending);
+    return exitStatus(ending);
 }

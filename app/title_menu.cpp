@@ -1,18 +1,11 @@
-// The title menu and how each way the game ends maps to the process's exit status.
+// The title menu, and how each way the game ends maps to the process's exit status.
 #include "app/title_menu.h"
 
 #include "app/campaign.h"
 
 #include <optional>
 
-namespace {
-
-constexpr int kExitNormally = 0;
-constexpr int kExitDefeated = 1;
-
-}  // namespace
-
-int runTitleMenu(GameRandom& random, Console& console)
+GameEnding runTitleMenu(GameRandom& random, Console& console)
 {
     write(console, "QZ村战魔王\n\n");
     endLine(console);
@@ -20,8 +13,18 @@ int runTitleMenu(GameRandom& random, Console& console)
     writeLine(console, "2退出游戏");
     write(console, "选择：");
     const std::optional<int> choice = readInt(console);
-    if (choice != 1) {
-        return kExitNormally;  // 2, any other number, or no number at all
+    if (!choice && inputRanOut(console)) {
+        return GameEnding::InputEnded;  // nothing but white space, or a number the input cut short
     }
-    return runCampaign(random, console) == CampaignEnd::Defeat ? kExitDefeated : kExitNormally;
+    if (choice != 1) {
+        return GameEnding::LeftAtTitle;  // 2, any other number, or no number at all
+    }
+    switch (runCampaign(random, console)) {
+    case CampaignEnd::Victory: return GameEnding::Victory;
+    case CampaignEnd::Defeat: return GameEnding::Defeat;
+    case CampaignEnd::InputEnded: break;
+    }
+    return GameEnding::InputEnded;
 }
+
+int exitStatus(GameEnding ending) { return ending == GameEnding::Defeat ? 1 : 0; }

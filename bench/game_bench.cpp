@@ -46,7 +46,7 @@ Played playCampaign(const std::string& script, TextEncoding encoding)
     Console console{in, out, encoding, std::nullopt};
     GameRandom random;
     random.seed(kVictorySeed);
-    const int status = runTitleMenu(random, console);
+    const int status = exitStatus(runTitleMenu(random, console));
     flush(out);
     return {status, std::move(output)};
 }

@@ -43,6 +43,8 @@ std::optional<std::string> readWord(Console& console)
     return flush(console.out) ? takeWord(console.in) : std::nullopt;
 }
 
+bool inputRanOut(const Console& console) { return console.in.ended && console.in.next == console.in.end; }
+
 void waitForKey(Console& console)
 {
     writeLine(console, "按任意键继续...");

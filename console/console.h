@@ -76,6 +76,8 @@ std::optional<int> readInt(Console& console);
 std::optional<char> readChar(Console& console);
 // Bytes up to the next white space, of any length.
 std::optional<std::string> readWord(Console& console);
+// Whether a read has come to the end of the input: nothing is left to read, ever.
+bool inputRanOut(const Console& console);
 
 // Writes the pause prompt on its own line and waits for one key straight from the console,
 // without echo and without touching the buffered input. Does not wait when there is no console,

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GameRandom random;
     random.seed(seed & ~kGbkBit);
 
-    const int status = runTitleMenu(random, console);
+    const int status = exitStatus(runTitleMenu(random, console));
     flush(out);
 
     // Whatever the input, the game ends with one of its two statuses, and 1 only after the defeat story.

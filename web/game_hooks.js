@@ -11,16 +11,24 @@
 //                                     stays the page's.
 //   qzReadKey(): Promise<Uint8Array>  waits for the next key at a pause: the bytes a terminal sends
 //                                     for it. The game copies at most 64; the array stays the page's.
+//   qzEnded(code: number)             how the game ended, once, after its last output: 0 victory,
+//                                     1 defeat, 2 the end of the input, 3 left at the title
+//                                     (console/game_ending.h).
 //   qzClockSeconds(): number          the calendar clock in whole seconds since 1970, read once at
 //                                     the start to seed the game.
 //
 // The names are read by the game as Module["name"], so the glue's minifier leaves them alone.
 
-// Plays one game to its end and gives its exit status. `side` is the page's side of it:
+// The page's names for the endings, by their codes.
+const ENDINGS = ["victory", "defeat", "input-ended", "quit"];
+
+// Plays one game to its end and gives the name of the ending the game reported, or undefined when
+// it stopped without reporting one. `side` is the page's side of it:
 // {clockSeconds, write(bytes), readLine(): Promise<Uint8Array | null>, readKey(): Promise<Uint8Array>}.
 // Rejects when the module cannot be instantiated.
 export async function playGame(createModule, wasm, side) {
   let line = null;
+  let ending;
   let failed;
   const failure = new Promise((_, reject) => { failed = reject; });
   const moduleArg = {
@@ -36,8 +44,10 @@ export async function playGame(createModule, wasm, side) {
     },
     qzTakeLine: () => line,
     qzReadKey: () => side.readKey(),
+    qzEnded: code => { ending = ENDINGS[code]; },
     qzClockSeconds: () => side.clockSeconds,
   };
   const instance = await Promise.race([createModule(moduleArg), failure]);
-  return instance.ccall("main", "number", [], [], {async: true});
+  await instance.ccall("main", "number", [], [], {async: true});
+  return ending;
 }

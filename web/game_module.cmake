@@ -58,7 +58,7 @@ file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/asyncify-only.txt CONTENT "${pattern
 set(size_link_options
   -Oz -flto --closure=1 -sENVIRONMENT=web -sASYNCIFY_ONLY=@${PROJECT_BINARY_DIR}/asyncify-only.txt
   -sBINARYEN_EXTRA_PASSES=-Oz,--reorder-functions -sMALLOC=emmalloc -sTEXTDECODER=2
-  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzClockSeconds]"
+  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzEnded,qzClockSeconds]"
   --js-library=${PROJECT_SOURCE_DIR}/console/web/unused_c_library.js)
 
 # To measure what an option buys, a build can leave it out: QZ_WEB_SIZE_OMIT names options as far

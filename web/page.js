@@ -1,12 +1,13 @@
 // The page around the game: one game after another without a reload, each a fresh instance of the
-// compiled module wired to the screen, the keyboard and the touch buttons; the game in progress
-// kept after every answer and replayed after a reload; the transcript; and the page's own words on
-// how a game ended or why it cannot start.
+// compiled module wired to the screen, the keyboard and the touch buttons, and to the tab's saved
+// game and its replay; the transcript; and the page's own words on how the game said it ended, or
+// why it cannot start.
 import {explain, loadGame} from "./game_file.js";
 import {playGame} from "./game_hooks.js";
 import {listenForKeys} from "./keyboard.js";
 import {PlayerInput} from "./player_input.js";
-import {forgetGame, loadSavedGame, saveGame} from "./saved_game.js";
+import {answersFor} from "./replay.js";
+import {claimGame, forgetGame, saveGame, savedGame} from "./saved_game.js";
 import {Screen} from "./screen.js";
 
 const ENDINGS = {
@@ -28,6 +29,7 @@ const encoder = new TextEncoder();
 
 let transcript = [];  // every byte the game wrote and every answer it read, in order
 let input = null;     // the current game's player
+let gameId = null;    // the id this tab keeps its game under
 
 function transcriptBytes() {
   const all = new Uint8Array(transcript.reduce((sum, chunk) => sum + chunk.length, 0));
@@ -61,47 +63,22 @@ function showWait(kind) {
   }
 }
 
-// The game's answers: first those of the saved game, replayed, then the player's, each one saved
-// as soon as the game has it. `seen.pause` tells whether the game ever waited for a key.
-function answers(game, player, seen) {
-  const replay = game.answers;
-  let replayed = 0;
-  game.answers = [];
+// What the game reads: the next answer's bytes, or null at the end of the input. An answer the
+// game reads as a line is echoed where it read it, on the screen and in the transcript.
+function reader(game, player) {
+  const read = answersFor(game, player, kept => saveGame(gameId, kept));
   return async kind => {
-    let text;
-    if (replayed < replay.length && kind in replay[replayed]) {
-      text = replay[replayed++][kind];
-      game.answers.push({[kind]: text});
-    } else {
-      replayed = replay.length;  // a game that went another way than the saved one is played on
-      text = await (kind === "line" ? player.readLine() : player.readKey());
-      if (text !== null) {
-        game.answers.push({[kind]: text});
-        saveGame(game);
-      }
-    }
-    seen.pause ||= kind === "key";
+    const text = await read(kind);
     if (text === null) {
       return null;
     }
     const bytes = encoder.encode(text);
     if (kind === "line") {
-      transcript.push(bytes);  // the echo, where the game read it
+      transcript.push(bytes);
       screen.writeText(text);
     }
     return bytes;
   };
-}
-
-function endingOf(status, player, seen) {
-  if (player.ended) {
-    return "input-ended";
-  }
-  if (status !== 0) {
-    return "defeat";
-  }
-  // A game that reached a pause went past the title, and ends with status 0 only when won.
-  return seen.pause ? "victory" : "quit";
 }
 
 function showProblem(text) {
@@ -111,11 +88,10 @@ function showProblem(text) {
   say("");
 }
 
-// One whole game, from loading to its end: `saved` resumes one. Keys typed while it loads wait.
-async function playOne(saved) {
-  const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
+// One whole game, from loading to its end: `claim` gives the saved game to resume, or null (or a
+// promise of either). Keys typed while it loads wait.
+async function playOne(claim) {
   const player = new PlayerInput(line => screen.showTyped(line), showWait);
-  const seen = {pause: false};
   input = player;
   newGameButton.hidden = true;
   problem.hidden = true;
@@ -123,16 +99,20 @@ async function playOne(saved) {
   transcript = [];
   delete document.body.dataset.ending;
   showWait("loading");
+  const loading = loadGame();  // while the tab finds its game
+  loading.catch(() => {});     // its failure is told below
+  const saved = await claim;
+  const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
   say(saved ? "正在恢复上次的游戏…… Resuming your game…" : "正在加载…… Loading…");
   let createModule, wasm;
   try {
-    [createModule, wasm] = await loadGame();
+    [createModule, wasm] = await loading;
   } catch (error) {
     showProblem(explain(error));
     newGameButton.hidden = false;
     return;
   }
-  const answer = answers(game, player, seen);
+  const answer = reader(game, player);
   const side = {
     clockSeconds: game.clock,
     write(bytes) {
@@ -145,9 +125,11 @@ async function playOne(saved) {
   try {
     const played = playGame(createModule, wasm, side);
     say("");
-    const status = await played;
-    document.body.dataset.ending = endingOf(status, player, seen);
-    say(ENDINGS[document.body.dataset.ending]);
+    const ending = await played;
+    if (ending) {
+      document.body.dataset.ending = ending;
+    }
+    say(ENDINGS[ending] ?? "游戏没有说明它是怎样结束的。 The game stopped without saying how it ended.");
   } catch (error) {
     newGameButton.hidden = false;
     if (error instanceof WebAssembly.LinkError) {
@@ -156,7 +138,7 @@ async function playOne(saved) {
     }
     say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
-  forgetGame();
+  forgetGame(gameId);
   showWait("over");
   newGameButton.hidden = false;
   newGameButton.focus();
@@ -194,13 +176,13 @@ document.addEventListener("click", event => {
 });
 newGameButton.addEventListener("click", () => {
   // After a failure to load, the game kept from before the reload is still the one to play.
-  if (document.body.dataset.game !== "failed") {
-    forgetGame();
-  }
-  playOne(loadSavedGame());
+  playOne(document.body.dataset.game === "failed" ? savedGame(gameId) : null);
 });
 element("save").addEventListener("click", saveTranscript);
-playOne(loadSavedGame());
+playOne(claimGame().then(({id, game}) => {
+  gameId = id;
+  return game;
+}));
 // Played offline after one visit: the service worker keeps every file of this build. It is
 // registered once the page has loaded, so that its copies do not slow the first game's loading.
 addEventListener("load", () => navigator.serviceWorker?.register("service_worker.js"));

@@ -26,6 +26,10 @@ EM_ASYNC_JS(int, qzReadKey, (unsigned char* destination, int capacity), {
     return bytes.length;
 });
 
+EM_JS(void, qzEnded, (int code), {
+    Module["qzEnded"](code);
+});
+
 EM_JS(double, qzClockSeconds, (), {
     return Module["qzClockSeconds"]();
 });
@@ -42,6 +46,8 @@ int waitForLine() { return qzReadLine(); }
 void takeLine(char* destination) { qzTakeLine(destination); }
 
 int waitForKey(unsigned char* destination, int capacity) { return qzReadKey(destination, capacity); }
+
+void ended(int code) { qzEnded(code); }
 
 std::int64_t clockSeconds() { return static_cast<std::int64_t>(qzClockSeconds()); }
 

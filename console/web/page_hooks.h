@@ -23,6 +23,11 @@ void takeLine(char* destination);
 // sends for it, copies at most `capacity` of them into `destination` and returns how many.
 int waitForKey(unsigned char* destination, int capacity);
 
+// qzEnded: tells the page how the game ended, once, after the game's last output: `code` is a
+// GameEnding's value (console/game_ending.h), 0 victory, 1 defeat, 2 the input's end, 3 left at
+// the title. The page says so in words; a game that stops without it has stopped with an error.
+void ended(int code);
+
 // qzClockSeconds: the calendar clock's reading in whole seconds since 1970, for the seed. A
 // resumed game gets the reading it was first started with, so its replay draws the same numbers.
 std::int64_t clockSeconds();

@@ -103,6 +103,7 @@ function makePage(context, handle, preloads) {
         await pause(options.polling ?? 20);
       }
     },
+    bringToFront: () => run("GET", "/window"),  // the next commands go to this window
     waitForSelector: selector => page.waitForFunction(s => document.querySelector(s) !== null, {}, selector),
     focus: selector => evaluate(s => document.querySelector(s).focus(), selector),
     click: async selector => {

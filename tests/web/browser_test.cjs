@@ -23,6 +23,17 @@ const waitFor = (page, state, timeout = 30000) =>
 const transcript = page => page.evaluate(() => window.qz.transcript());
 const screenText = page => page.$eval("#terminal", box => box.textContent);
 const ending = page => page.evaluate(() => document.body.dataset.ending);
+// How a game ended, as the page marks it and in the words it shows.
+const WORDS = {
+  victory: "胜利！魔王已被打败。 Victory: the demon king is beaten.",
+  defeat: "失败……勇士倒下了。 Defeat: the hero has fallen.",
+  "input-ended": "输入已结束（Ctrl-D）。 The input ended (Ctrl-D).",
+  quit: "已退出游戏。 You left at the title.",
+};
+async function endedWith(page, name, label = name) {
+  assert.equal(await ending(page), name, `${label}: the ending`);
+  assert.equal(await page.$eval("#status", status => status.textContent), WORDS[name], `${label}: the words`);
+}
 
 // The page's clock reads `seconds` and a half from the start of each document. setClock changes it.
 const pinClock = (page, seconds) => page.evaluateOnNewDocument(start => {
@@ -73,7 +84,7 @@ async function playWhole(page, game, label) {
   await waitFor(page, "over");
   const shown = await transcript(page);
   assert.equal(shown, game.transcript, `${label}: the transcript`);
-  assert.equal(await ending(page), game.ending, `${label}: the ending`);
+  await endedWith(page, game.ending, label);
   assert.equal(await screenText(page), shown, `${label}: the screen shows the transcript`);
 }
 
@@ -188,15 +199,35 @@ const CASES = [
     await pause(200);
     assert.equal(await page.evaluate(() => document.body.dataset.game), "key");
   }],
-  ["Backspace removes a whole Chinese character from a name, on the screen too", async page => {
+  ["Backspace removes a whole Chinese character, or one beyond 16 bits, from a name, on the screen too", async page => {
     await typeLines(page, ["1"]);
     await page.keyboard.type("阿强x");
-    await page.keyboard.press("Backspace");
-    await page.keyboard.press("Backspace");
+    await page.keyboard.sendCharacter("𠀀");  // two UTF-16 units
+    for (let times = 0; times < 3; times++) await page.keyboard.press("Backspace");
     assert.ok((await screenText(page)).endsWith("请输入你的名字：阿"));
     await typeLines(page, ["明"]);
     await shows(page, "请输入你的名字：阿明\n你的名字是：阿明确定吗？(Y/N):");
     assert.equal(await screenText(page), await transcript(page));
+  }],
+  ["Ctrl+C copies selected text and leaves a pause waiting; with nothing selected it ends the pause", async page => {
+    await typeLines(page, HERO);
+    await waitFor(page, "key");
+    await page.evaluate(() => {
+      document.addEventListener("copy", () => { window.copied = document.getSelection().toString(); });
+      document.getSelection().selectAllChildren(document.getElementById("output"));
+    });
+    const ctrlC = async () => {
+      await page.keyboard.down("Control");
+      await page.keyboard.press("KeyC", {commands: ["Copy"]});
+      await page.keyboard.up("Control");
+    };
+    await ctrlC();
+    await pause(200);
+    assert.equal(await page.evaluate(() => document.body.dataset.game), "key", "a copy ended the pause");
+    assert.ok((await page.evaluate(() => window.copied)).startsWith("QZ村战魔王"), "nothing was copied");
+    await page.evaluate(() => document.getSelection().removeAllRanges());
+    await ctrlC();
+    await page.waitForFunction(() => /敌人：\S+\n按任意键继续\.\.\.\n$/.test(window.qz.transcript()));
   }],
   ["a paste of three lines answers three questions", async page => {
     await paste(page, "1\n勇者\ny\n");
@@ -222,7 +253,7 @@ const CASES = [
     await type(page, {});
     await waitFor(page, "over");
     assert.equal(await transcript(page), TITLE + "1\n请输入你的名字：\n");
-    assert.equal(await ending(page), "input-ended");
+    await endedWith(page, "input-ended");
     await page.click("#save");
     const saved = path.join(env.downloads, "qzvillage-transcript.txt");
     const kept = !env.cannot("download");
@@ -382,6 +413,113 @@ const CASES = [
     await page.reload();
     await waitFor(page, "line");
     assert.equal(await transcript(page), TITLE);
+  }],
+  ["two tabs keep their own games through reloads and endings; a new tab resumes only a game no tab plays",
+    async (first, env) => {
+      const open = async (seed, state, copiedId = null) => {
+        const tab = await first.browserContext().newPage();
+        await pinClock(tab, seed);
+        // A duplicated tab starts with a copy of its original's session storage.
+        if (copiedId) await tab.evaluateOnNewDocument(id => sessionStorage.setItem("qzvillage-game-id", id), copiedId);
+        await tab.goto(env.url);
+        await waitFor(tab, state);
+        return tab;
+      };
+      // Each reload resumes the game as it stood, an answer given after a replay included: `next` is
+      // what the game shows after one more key.
+      const reloadsKeep = async (tab, next) => {
+        await tab.bringToFront();  // keys and clicks go to the tab in front
+        for (const time of ["first", "second"]) {
+          const [before, state] = [await transcript(tab), await tab.evaluate(() => document.body.dataset.game)];
+          await tab.reload();
+          await waitFor(tab, state);
+          assert.equal(await transcript(tab), before, `the ${time} reload`);
+          if (time === "first") {
+            await type(tab, {key: "x"});
+            await tab.waitForFunction(end => new RegExp(end).test(window.qz.transcript()), {polling: 20}, next.source);
+          }
+        }
+      };
+      const ENEMY = /遇到了第1个敌人：\S+\n按任意键继续\.\.\.\n$/;
+      const endByCtrlD = async tab => {
+        await tab.bringToFront();
+        while (await tab.evaluate(() => document.body.dataset.game === "key")) await type(tab, {key: "x"});
+        await type(tab, {});
+        await waitFor(tab, "over");
+        await endedWith(tab, "input-ended");
+      };
+      await typeLines(first, HERO);
+      await waitFor(first, "key");
+      const second = await open(55, "line");
+      assert.equal(await transcript(second), TITLE, "a new tab took the first tab's game");
+      await typeLines(second, ["2"]);
+      await waitFor(second, "over");
+      await endedWith(second, "quit");
+      await reloadsKeep(first, ENEMY);
+      await second.bringToFront();
+      await second.click("#new-game");
+      await typeLines(second, ["1", "阿强", "y", "y"]);
+      await waitFor(second, "key");
+      await reloadsKeep(second, ENEMY);
+      const copy = await open(56, "line", await first.evaluate(() => sessionStorage.getItem("qzvillage-game-id")));
+      assert.equal(await transcript(copy), TITLE, "a duplicated tab took its original's game");
+      await copy.close();
+      await endByCtrlD(first);
+      await reloadsKeep(second, /选择：$/);
+      const left = await transcript(second);
+      await second.close();
+      const third = await open(57, "line");
+      assert.equal(await transcript(third), left, "a new tab did not resume the game no tab plays");
+      await endByCtrlD(third);
+      for (const tab of [first, third]) {
+        await tab.bringToFront();
+        await tab.reload();
+        await waitFor(tab, "line");
+        assert.equal(await transcript(tab), TITLE, "an ended game came back");
+      }
+    }],
+  ["a saved game that is not whole is forgotten, not resumed: one ending in an empty answer announces no victory",
+    async page => {
+      const toMenu = [..."1 勇者 y y".split(" ").map(line => ({line: `${line}\n`})), {key: " "}, {key: " "}];
+      const saves = [[], [{line: ""}], [{line: "1\n2\n"}], [{key: ""}], [{line: 1}], [{line: "1\n", key: " "}]]
+        .map(last => JSON.stringify({clock: 54, answers: [...toMenu, ...last]}));
+      for (const [index, saved] of [...saves, "{"].entries()) {
+        await page.evaluate(text => localStorage.setItem("qzvillage-game:kept", text), saved);
+        await page.reload();
+        await waitFor(page, "line");
+        const resumed = await transcript(page);
+        if (index === 0) {  // the whole game, resumed at the first battle's menu
+          assert.match(resumed, /选择：$/);
+          assert.notEqual(resumed, TITLE);
+          continue;
+        }
+        assert.equal(resumed, TITLE, saved);
+        assert.equal(await ending(page) ?? null, null, saved);  // WebDriver gives undefined as null
+        assert.equal(await page.evaluate(() => localStorage.getItem("qzvillage-game:kept")), null, saved);
+      }
+    }],
+  ["storage that is full or switched off costs the resume, never the game", async (page, env) => {
+    const ways = {
+      full: () => { Storage.prototype.setItem = () => { throw new DOMException("full", "QuotaExceededError"); }; },
+      off: () => ["localStorage", "sessionStorage"].forEach(name => Object.defineProperty(window, name,
+        {get() { throw new DOMException("off", "SecurityError"); }})),
+    };
+    for (const [way, breakStorage] of Object.entries(ways)) {
+      // A site not visited before, whose page no service worker serves: WebDriver classic runs
+      // no script of ours before a page's own but through the server.
+      const fresh = await serve(env.site);
+      const tab = await page.browserContext().newPage();
+      await tab.evaluateOnNewDocument(breakStorage);
+      await tab.goto(fresh.url);
+      await waitFor(tab, "line");
+      await typeLines(tab, HERO);
+      await waitFor(tab, "key");
+      await tab.reload();
+      await waitFor(tab, "line");
+      assert.equal(await transcript(tab), TITLE, way);
+      await tab.close();
+      fresh.close();
+    }
   }],
   ["a new build replaces the old one whole, once no page of the old one is open; a build half served is not taken",
     async (page, env) => {
