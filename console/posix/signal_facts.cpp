@@ -5,13 +5,14 @@
 #include "posix_signal_names.h"
 
 #include <algorithm>
-#include <iterator>
+#include <array>
 #include <signal.h>
 
 bool isIgnoredByDefault(int signal)
 {
-    constexpr int kIgnored[] = {QZ_SIGNALS_IGNORED_BY_DEFAULT};
-    return std::ranges::find(kIgnored, signal) != std::end(kIgnored);
+    // std::find rather than std::ranges::find, which libc++ 14 lacks.
+    constexpr std::array kIgnored{QZ_SIGNALS_IGNORED_BY_DEFAULT};
+    return std::find(kIgnored.begin(), kIgnored.end(), signal) != kIgnored.end();
 }
 
 int highestSignal() { return QZ_HIGHEST_SIGNAL; }
