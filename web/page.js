@@ -82,6 +82,7 @@ function reader(game, player) {
 }
 
 function showProblem(text) {
+  screen.clear(false);  // no title for a game that cannot start
   document.body.dataset.game = "failed";
   problem.textContent = text;
   problem.hidden = false;

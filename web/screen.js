@@ -8,6 +8,10 @@
 // browser lays out once and skips while it is out of sight (page.css). A write lays out only the
 // open part, never the whole game; the text itself, and so find and screen readers, are unchanged.
 
+// The page's HTML shows the game's title before the game has loaded, so that the player reads it,
+// and may answer it, as soon as the page is drawn. The game then writes the same text: what it
+// writes of the title is taken as already shown, and a game that writes anything else removes it.
+//
 // A part is closed at the end of a line once it holds this many lines or characters.
 const BLOCK_LINES = 100;
 const BLOCK_CHARACTERS = 6000;
@@ -20,14 +24,22 @@ export class Screen {
     this.typed = typed;
     this.decoder = new TextDecoder();
     this.open = null;  // the part new text goes into: {element, lines, characters}
+    this.ahead = output.querySelector(".ahead");  // the title shown ahead, until the game has written it
+    this.aheadText = this.ahead?.textContent ?? "";
+    this.aheadWritten = 0;  // how much of it the game has written
     this.scrollPending = false;
     // The newest line stays in sight when the box changes size (a phone turned, a keyboard shown),
     // in the same frame: the observer is called after layout, before the frame is drawn.
     new ResizeObserver(() => { box.scrollTop = box.scrollHeight; }).observe(box);
   }
 
-  clear() {
-    this.output.textContent = "";
+  // Everything but a title shown ahead of a game that has not written yet: a game about to start
+  // writes it again, unless `keepAhead` is false.
+  clear(keepAhead = true) {
+    if (!keepAhead || this.aheadWritten > 0) {
+      this.ahead = null;
+    }
+    this.output.replaceChildren(...(this.ahead ? [this.ahead] : []));
     this.typed.textContent = "";
     this.decoder = new TextDecoder();
     this.open = null;
@@ -39,6 +51,9 @@ export class Screen {
   }
 
   writeText(text) {
+    if (this.ahead) {
+      text = this.writeAhead(text);
+    }
     if (text.length === 0) {
       return;
     }
@@ -58,6 +73,23 @@ export class Screen {
       this.closeOpenPart();
     }
     this.scrollToEnd();
+  }
+
+  // What of `text` is still to be drawn once the title shown ahead has taken its part of it.
+  writeAhead(text) {
+    const rest = this.aheadText.slice(this.aheadWritten);
+    const shown = text.startsWith(rest) ? rest.length : rest.startsWith(text) ? text.length : -1;
+    if (shown < 0) {  // the game went another way: its own text replaces the title
+      const written = this.aheadText.slice(0, this.aheadWritten);
+      this.ahead.remove();
+      this.ahead = null;
+      return written + text;
+    }
+    this.aheadWritten += shown;
+    if (this.aheadWritten === this.aheadText.length) {
+      this.ahead = null;  // written whole: it stays, as the game's first lines
+    }
+    return text.slice(shown);
   }
 
   // The part ends with a line feed, so as a block it shows the same lines, and the text after

@@ -273,9 +273,11 @@ const CASES = [
       }
       await page.goto(env.url);
       await page.waitForSelector("#keys");
+      assert.equal(await page.$eval("#output", output => output.textContent), TITLE, "the title ahead of the game");
       await page.keyboard.type("1\n勇者\n");  // before the game has loaded
       held.forEach(request => request.continue());
       await shows(page, "你的名字是：勇者确定吗？(Y/N):");
+      assert.equal(await screenText(page), await transcript(page), "the title drawn once");
       await page.click("h1");
       await typeLines(page, ["y"]);
       await page.click("#save");
@@ -365,6 +367,7 @@ const CASES = [
       await failing.goto(server.url);
       await waitFor(failing, "failed");
       assert.match(await problem(failing), words, `${file} answered ${JSON.stringify(answer)}`);
+      assert.equal(await failing.$eval("#output", output => output.textContent), "", "a title with no game");
       if (answer.type) {
         // The worker keeps the build in the types it needs, whatever the server still calls them.
         await failing.evaluate(() => navigator.serviceWorker.controller ?? new Promise(resolve =>
@@ -392,6 +395,7 @@ const CASES = [
       }
       await waitFor(failing, "failed");
       assert.match(await problem(failing), words, cause);
+      assert.equal(await failing.$eval("#output", output => output.textContent), "", `${cause}: a title with no game`);
       assert.ok(await failing.$eval("#cannot-load", box => box.getBoundingClientRect().top < 50), cause);
     }
   }],
