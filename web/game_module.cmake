@@ -12,18 +12,7 @@ set(QZ_NODE_PATH /usr/share/nodejs CACHE PATH "Where emcc's Node.js finds acorn 
 
 # The closure compiler that minifies the glue, at the version tools/closure-compiler pins (the one
 # this emcc was released with): Debian's closure-compiler package is too old for emcc's output.
-set(QZ_CLOSURE_DIR ${PROJECT_BINARY_DIR}/closure-compiler)
-set(QZ_CLOSURE ${QZ_CLOSURE_DIR}/node_modules/.bin/google-closure-compiler)
-set(QZ_CLOSURE_SOURCE ${PROJECT_SOURCE_DIR}/tools/closure-compiler)
-add_custom_command(
-  OUTPUT ${QZ_CLOSURE}
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QZ_CLOSURE_SOURCE}/package.json
-          ${QZ_CLOSURE_SOURCE}/package-lock.json ${QZ_CLOSURE_DIR}
-  COMMAND npm ci --no-audit --no-fund --loglevel=error
-  COMMAND ${CMAKE_COMMAND} -E touch ${QZ_CLOSURE}
-  WORKING_DIRECTORY ${QZ_CLOSURE_DIR}
-  DEPENDS ${QZ_CLOSURE_SOURCE}/package.json ${QZ_CLOSURE_SOURCE}/package-lock.json
-  COMMENT "Installing the closure compiler from tools/closure-compiler/package-lock.json")
+qz_pinned_npm_tool(closure-compiler google-closure-compiler QZ_CLOSURE)
 add_custom_target(qz_closure_compiler DEPENDS ${QZ_CLOSURE})
 add_dependencies(qzvillage qz_closure_compiler)
 
