@@ -67,13 +67,7 @@ toolchain=$source_dir/cmake/mingw-w64-x86_64.cmake
 
 # GoogleTest for MinGW, from the sources Debian ships, built once per build directory.
 gtest=$build_dir/googletest
-if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  gtest_source=$(dirname "$(dpkg -L googletest | grep -m1 '/CMakeLists.txt$')")
-  cmake -S "$gtest_source" -B "$build_dir/googletest-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest"
-  cmake --build "$build_dir/googletest-build"
-  cmake --install "$build_dir/googletest-build"
-fi
+"$source_dir/tools/build-googletest.sh" "$toolchain" "$gtest"
 
 cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Debug \
   -DQZ_WARNINGS_AS_ERRORS=ON -DGTest_DIR="$gtest/lib/cmake/GTest"
