@@ -1,5 +1,5 @@
 // The pause's keystroke in the browser: the page hands over the next key typed, as the bytes a
-// terminal would send for it (xterm.js makes the same escape sequences), and waiting for it
+// terminal would send for it (web/keyboard.js makes xterm's escape sequences), and waiting for it
 // suspends the game (Asyncify). Shift, Ctrl, Alt and Caps Lock alone send nothing, so they never
 // end a pause. Nothing is echoed. The bytes are decoded by the terminal's own rules.
 #include "console/key_press.h"
