@@ -8,15 +8,17 @@ set -euo pipefail
 
 usage() {
   cat <<'EOF'
-usage: tools/mutants.sh [-n N] [-t MINUTES] [-s SEED] [--only TEXT] [--games N] [--list] [BASE]
+usage: tools/mutants.sh [-n N] [-t MINUTES] [-s SEED] [--only TEXT] [--games N] [--list] [BASE [PATH...]]
 
 Mutates the lines of app/ combat/ console/ random/ web/ changed since BASE (default: where the
-branch left main, or HEAD~1 on main itself), including changes not yet committed, one slip at a
-time: a comparison flipped or moved by one, a condition negated, && for || and back, a statement
-dropped, an integer changed by one. Each is built in a scratch copy (the dev preset, or the web
-preset for web/ and console/web/) and tested by the tests that cover its file: its named test
-(tests/<name>_test.cpp) first, then its folder's tests if that one passes; the browser tests in
-Chromium for the page. Prints each as KILLED, SURVIVED, BUILD FAILED or TIMED OUT, then the tally.
+branch left main; on main, HEAD if there are changes not yet committed, else HEAD~1), changes not
+yet committed included, one slip at a time: a comparison flipped or moved by one, a condition
+negated, && for || and back, a "!" taken away, true for false, a statement dropped, an integer
+changed by one. Each is built in a scratch copy (the dev preset, or the web preset for web/ and
+console/web/) and tested by the tests that cover its file: its named test (tests/<name>_test.cpp)
+first, then its folder's tests if that one passes; the browser tests in Chromium for the page.
+Prints each as KILLED, SURVIVED, BUILD FAILED or TIMED OUT, then the tally.
+PATHs after BASE narrow the files mutated (e.g. combat/ or web/screen.js).
 
   -n N          at most N mutants, spread over the changed lines (default 20)
   -t MINUTES    stop starting mutants after this many minutes, builds included (default 30)
@@ -30,7 +32,7 @@ or a build fails; 2 on a usage error.
 EOF
 }
 
-count=20 minutes=30 seed=$RANDOM only="" games=5 list_only=false base=""
+count=20 minutes=30 seed=$RANDOM only="" games=5 list_only=false base="" paths=()
 while [ $# -gt 0 ]; do
   case $1 in
     -n) count=${2:?}; shift 2 ;;
@@ -41,7 +43,7 @@ while [ $# -gt 0 ]; do
     --list) list_only=true; shift ;;
     -h | --help) usage; exit 0 ;;
     -*) usage >&2; exit 2 ;;
-    *) [ -z "$base" ] || { usage >&2; exit 2; }; base=$1; shift ;;
+    *) if [ -z "$base" ]; then base=$1; else paths+=("$1"); fi; shift ;;
   esac
 done
 for number in "$count" "$minutes" "$seed" "$games"; do
@@ -50,11 +52,18 @@ done
 
 top=$(git rev-parse --show-toplevel) || exit 2
 cd "$top"
+# By default, where the branch left main; on main itself, its changes not yet committed if it
+# has some, else its last commit.
 if [ -z "$base" ]; then
-  base=$(git merge-base HEAD main)
-  [ "$(git rev-parse HEAD)" != "$base" ] || base=HEAD~1
+  base=$(git merge-base HEAD main 2>/dev/null || git merge-base HEAD origin/main) ||
+    { echo "mutants: no main branch to start from: name a BASE" >&2; exit 2; }
+  if [ "$(git rev-parse HEAD)" = "$base" ]; then
+    base=HEAD~1
+    git diff --quiet HEAD -- app combat console random web || base=HEAD
+  fi
 fi
 git rev-parse --verify --quiet "$base^{commit}" >/dev/null || { echo "mutants: no commit $base" >&2; exit 2; }
+[ ${#paths[@]} -gt 0 ] || paths=(app combat console random web)
 echo "mutants: lines changed since $(git log -1 --format='%h %s' "$base"), seed $seed"
 
 # ---- The candidates: every slip of every changed line, one per row:
@@ -63,7 +72,7 @@ echo "mutants: lines changed since $(git log -1 --format='%h %s' "$base"), seed 
 # Prints "file<TAB>line" for each line added or changed since the base, in the working tree.
 changed_lines() {
   git diff -U0 --no-color --no-ext-diff --no-renames --diff-filter=AM --src-prefix=a/ --dst-prefix=b/ \
-    "$base" -- app combat console random web |
+    "$base" -- "${paths[@]}" |
     awk '/^\+\+\+ b\// { file = substr($0, 7); next }
          /^@@/ { split($3, range, ","); first = substr(range[1], 2); n = (2 in range) ? range[2] : 1
                  for (i = 0; i < n; i++) print file "\t" first + i }'
@@ -158,7 +167,8 @@ candidates() {
     sort | while IFS=$'\t' read -r file lines; do
       case $file in
         console/windows/* | console/none/*) echo "mutants: left out $file (not built by the dev or web preset)" >&2 ;;
-        *.cpp | *.h | *.js) LINES=$lines awk "$mutants_awk" "$file" ;;
+        app/*.cpp | app/*.h | combat/*.cpp | combat/*.h | console/*.cpp | console/*.h | random/*.h | web/*.js | console/web/*.js)
+          LINES=$lines awk "$mutants_awk" "$file" ;;
       esac
     done
 }
@@ -337,7 +347,7 @@ for row in "${mutants[@]}"; do
   if [ "$status" -eq 124 ]; then
     verdict="TIMED OUT" how="in its build"
   elif [ "$status" -ne 0 ]; then
-    verdict="BUILD FAILED" how=$(grep -m1 -E 'error:|FAILED' "$log" || true)
+    verdict="BUILD FAILED" how=$(grep -m1 'error:' "$log" || grep -m1 FAILED "$log" || true)
   else
     verdict=SURVIVED how=""
     while IFS=$'\t' read -r name stage; do
