@@ -147,8 +147,8 @@ function statement(s, m,   t, col) {  # a call, assignment, step or jump on a li
   if (t !~ /;$/ || prev !~ /[;{}:]$/) return
   if (t ~ /^(await )?[A-Za-z_][A-Za-z0-9_.:>\[\]-]*(\(| [-+*\/%|&^]?= |\+\+|--)/ || t ~ /^(\+\+|--)[A-Za-z_]/ ||
       t ~ /^(break|continue|return);$/) {
-    match(s, /[^ ]/); col = RSTART
-    emit(col, substr(s, col), "")
+    match(m, /[^ ]/); col = RSTART
+    emit(col, substr(s, col, length(t)), "")
   }
 }
 FNR == 1 { block = 0; quote = ""; prev = ";" }
@@ -239,8 +239,9 @@ stages_for() {
 # ---- The scratch copy: a detached worktree of HEAD with the uncommitted changes applied, built
 # in its own build/ folders. Removed on every way out, with the command running in it.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qz-mutants.XXXXXX")
-tree=$scratch/tree log=$scratch/log child=""
+tree=$scratch/tree log=$scratch/log child="" watcher=""
 cleanup() {
+  [ -z "$watcher" ] || kill "$watcher" 2>/dev/null || true
   if [ -n "$child" ]; then
     kill -TERM "$child" 2>/dev/null || true
     wait "$child" 2>/dev/null || true
@@ -259,15 +260,20 @@ git diff --binary HEAD >"$scratch/uncommitted.patch"
 cd "$tree"
 
 # Runs a command for at most $1 seconds, its output to the log; its status, 124 when timed out.
-# It runs in the background so that a signal reaches the trap at once.
+# It runs in the background so that a signal reaches the trap at once. With $stop_at set, the
+# command is ended as soon as a line of its output matches it: the first failure is enough.
 limited() {
   local limit=$1 status=0
   shift
-  : >"$log"
   timeout -k 10 "$limit" "$@" </dev/null >"$log" 2>&1 &
   child=$!
+  if [ -n "${stop_at:-}" ]; then
+    (while sleep 1; do grep -q "$stop_at" "$log" && { kill -TERM "$child"; exit; }; done) &
+    watcher=$!
+  fi
   wait "$child" || status=$?
-  child=""
+  [ -z "$watcher" ] || kill "$watcher" 2>/dev/null || true
+  child="" watcher=""
   return "$status"
 }
 
@@ -285,8 +291,8 @@ run_stage() {
   if [ "$1" = browser ]; then
     local options=(--engines chromium --master-seed "$seed" --games "$games")
     [ -z "$only" ] || options+=(--only "$only")
-    limited "$2" env NODE_PATH="$node_modules" node tests/web/browser_test.cjs --site build/web/site \
-      --python python3 "${options[@]}"
+    stop_at="^FAIL " limited "$2" env NODE_PATH="$node_modules" node tests/web/browser_test.cjs \
+      --site build/web/site --python python3 "${options[@]}"
   else
     limited "$2" ctest --test-dir build/dev -j 2 --stop-on-failure -R "$1" -E '^presets$'
   fi
