@@ -256,7 +256,7 @@ trap 'exit 143' TERM
 trap 'exit 129' HUP
 git worktree add --quiet --detach "$tree" HEAD
 git diff --binary HEAD >"$scratch/uncommitted.patch"
-[ ! -s "$scratch/uncommitted.patch" ] || git -C "$tree" apply "$scratch/uncommitted.patch"
+[ ! -s "$scratch/uncommitted.patch" ] || git -C "$tree" apply --whitespace=nowarn "$scratch/uncommitted.patch"
 cd "$tree"
 
 # Runs a command for at most $1 seconds, its output to the log; its status, 124 when timed out.
