@@ -246,6 +246,7 @@ cleanup() {
     kill -TERM "$child" 2>/dev/null || true
     wait "$child" 2>/dev/null || true
   fi
+  end_strays
   git -C "$top" worktree remove --force "$tree" 2>/dev/null || true
   rm -rf "$scratch"
   git -C "$top" worktree prune
@@ -274,7 +275,20 @@ limited() {
   wait "$child" || status=$?
   [ -z "$watcher" ] || kill "$watcher" 2>/dev/null || true
   child="" watcher=""
+  end_strays
   return "$status"
+}
+
+# Ends every process still running a program of the scratch build: a mutant can leave a game
+# waiting forever in a session of its own, out of reach of the command's process group.
+end_strays() {
+  local exe
+  for exe in /proc/[0-9]*/exe; do
+    if [[ $(readlink "$exe" 2>/dev/null) == "$tree"/* ]]; then
+      exe=${exe#/proc/}
+      kill -KILL "${exe%/exe}" 2>/dev/null || true
+    fi
+  done
 }
 
 # Builds what the preset's tests need.
