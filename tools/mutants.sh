@@ -35,11 +35,16 @@ EOF
 count=20 minutes=30 seed=$RANDOM only="" games=5 list_only=false base="" paths=()
 while [ $# -gt 0 ]; do
   case $1 in
-    -n) count=${2:?}; shift 2 ;;
-    -t) minutes=${2:?}; shift 2 ;;
-    -s) seed=${2:?}; shift 2 ;;
-    --only) only=${2:?}; shift 2 ;;
-    --games) games=${2:?}; shift 2 ;;
+    -n | -t | -s | --only | --games)
+      [ $# -ge 2 ] || { usage >&2; exit 2; }
+      case $1 in
+        -n) count=$2 ;;
+        -t) minutes=$2 ;;
+        -s) seed=$2 ;;
+        --only) only=$2 ;;
+        --games) games=$2 ;;
+      esac
+      shift 2 ;;
     --list) list_only=true; shift ;;
     -h | --help) usage; exit 0 ;;
     -*) usage >&2; exit 2 ;;
@@ -49,6 +54,7 @@ done
 for number in "$count" "$minutes" "$seed" "$games"; do
   [[ $number =~ ^[0-9]+$ ]] || { echo "mutants: not a number: $number" >&2; exit 2; }
 done
+[ "$count" -gt 0 ] || { echo "mutants: -n wants at least one mutant" >&2; exit 2; }
 
 top=$(git rev-parse --show-toplevel) || exit 2
 cd "$top"
@@ -335,6 +341,7 @@ for row in "${mutants[@]}"; do stages_for "${row%%$'\t'*}"; done | sort -u >"$sc
 while IFS=$'\t' read -r name stage; do
   started=$SECONDS
   run_stage "$stage" 3600 || fail "the tests fail without a mutant: $name"
+  [ "$stage" != browser ] || grep -q '^ok ' "$log" || fail "no browser test case's name holds: $only"
   baseline[$stage]=$((SECONDS - started))
   echo "mutants: $name pass unmutated in ${baseline[$stage]} s"
 done <"$scratch/stages"
