@@ -314,7 +314,7 @@ run_stage() {
     stop_at="^FAIL " limited "$2" env NODE_PATH="$node_modules" node tests/web/browser_test.cjs \
       --site build/web/site --python python3 "${options[@]}"
   else
-    limited "$2" ctest --test-dir build/dev -j 2 --stop-on-failure -R "$1" -E '^presets$'
+    limited "$2" ctest --test-dir build/dev -j 2 --stop-on-failure --output-on-failure -R "$1" -E '^presets$'
   fi
 }
 
