@@ -27,8 +27,8 @@ PATHs after BASE narrow the files mutated (e.g. combat/ or web/screen.js).
   --games N     browser tests: whole games per run (default 5)
   --list        print the sampled mutants and stop: no build, no test
 
-Exit status: 0 when it ran, whatever the tally; 1 when the tests already fail without a mutant
-or a build fails; 2 on a usage error.
+Exit status: 0 when it ran, whatever the tally; 1 when the tree does not build or its tests
+already fail without a mutant; 2 on a usage error.
 EOF
 }
 
@@ -141,7 +141,8 @@ function integers(s, m,   rest, at, n) {
   rest = m; at = 0
   while (match(rest, /[0-9]+/)) {
     n = substr(rest, RSTART, RLENGTH)
-    if (substr(m, at + RSTART - 1, 1) !~ /[A-Za-z0-9_.\x27]/ && substr(m, at + RSTART + RLENGTH, 1) !~ /[A-Za-z0-9_.\x27]/) {
+    if (RLENGTH < 10 && substr(m, at + RSTART - 1, 1) !~ /[A-Za-z0-9_.\x27]/ &&
+        substr(m, at + RSTART + RLENGTH, 1) !~ /[A-Za-z0-9_.\x27]/) {  # awk prints no longer number whole
       emit(at + RSTART, n, n + 1)
       if (n > 0) emit(at + RSTART, n, n - 1)
     }
