@@ -227,7 +227,8 @@ suites_of() {
 }
 
 # Prints the stages for one source file, one a line, each a name and its selection (a tab
-# between): its named test, then its folder's tests.
+# between): its named test, then its folder's tests, the quickest first. GoogleTest's names alone
+# hold a dot.
 stages_for() {
   local file=$1 stem named
   stem=$(basename "${file%.*}")
@@ -238,8 +239,8 @@ stages_for() {
   esac
   [ ! -f "$named" ] || printf '%s\t%s\n' "$named" "$(suites_of "$named")"
   case $file in
-    console/posix/*) printf 'tests/posix and e2e_test_hostile_input\t%s\n' "$(suites_of tests/posix/*.cpp)|^e2e_test_hostile_input\$" ;;
-    *) printf 'every dev test\t.\n' ;;
+    console/posix/*) printf 'tests/posix\t%s\ne2e_test_hostile_input\t^e2e_test_hostile_input$\n' "$(suites_of tests/posix/*.cpp)" ;;
+    *) printf 'the unit and terminal tests\t\\.\nthe end-to-end tests\t^e2e_\n' ;;
   esac
 }
 
