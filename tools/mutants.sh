@@ -377,6 +377,7 @@ for row in "${mutants[@]}"; do
     verdict="TIMED OUT" how="in its build"
   elif [ "$status" -ne 0 ]; then
     verdict="BUILD FAILED" how=$(grep -m1 'error:' "$log" || grep -m1 FAILED "$log" || true)
+    how=${how//"$tree/"/}
   else
     verdict=SURVIVED how=""
     while IFS=$'\t' read -r name stage; do
