@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game built by clang with LLVM's C++ library, libc++, as on macOS: the `libcxx` workflow builds
 # it with every test, warnings as errors, and runs them all, the terminal tests and all the
-# end-to-end games too. GoogleTest is built with libc++ first, from Debian's sources: Debian's own
-# is built against libstdc++.
+# end-to-end games too, with a GoogleTest it builds with libc++ from Debian's sources (Debian's own
+# is built against libstdc++).
 #   tools/ci-clang.sh
 # Installs what it needs with apt-get when it is missing (as root). The compiler is clang++-14,
 # whose libc++ this installs; CXX names another, with its libc++ installed.
@@ -17,13 +17,12 @@ command -v python3 >/dev/null || need+=(python3)
 command -v clang++-14 >/dev/null || need+=(clang-14)
 dpkg -s libc++-14-dev >/dev/null 2>&1 || need+=(libc++-14-dev)
 dpkg -s libc++abi-14-dev >/dev/null 2>&1 || need+=(libc++abi-14-dev)
-dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built below
+dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built by the preset
 if [ ${#need[@]} -gt 0 ]; then
   apt-get -o DPkg::Lock::Timeout=600 update
   DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
 fi
 
-tools/build-googletest.sh "$PWD/cmake/clang-libcxx.cmake" "$PWD/build/googletest/libcxx"
 cmake --preset libcxx
 cmake --build --preset libcxx
 # A toolchain flag lost on the way would give a libstdc++ build that passes all the same.
