@@ -30,14 +30,14 @@ set(size_compile_options -Oz -flto -fno-exceptions -fno-rtti)
 # The link: -Oz and LTO again, Asyncify as above, wasm-opt once more after Asyncify with the
 # functions reordered so that gzip finds more alike, and the small allocator. In the glue, only
 # what the page uses: a browser window's code alone, no options on the module object but the
-# page's hooks, the browser's own UTF-8 decoder, and none of the C library's calls that the game
-# never makes. The closure compiler then shortens every name in the glue that the page does not
-# reach by a quoted name. (emcc leaves out its file system by itself: the game opens no file.)
+# page's hooks, and the browser's own UTF-8 decoder. The closure compiler then shortens every name
+# in the glue that the page does not reach by a quoted name. (emcc leaves out by itself its file
+# system and the C library's calls that the game never makes: the game opens no file, reads no
+# environment variable and formats no date.)
 set(size_link_options
   -Oz -flto --closure=1 -sENVIRONMENT=web -sASYNCIFY_IGNORE_INDIRECT
   -sBINARYEN_EXTRA_PASSES=-Oz,--reorder-functions -sMALLOC=emmalloc -sTEXTDECODER=2
-  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzEnded,qzClockSeconds]"
-  --js-library=${PROJECT_SOURCE_DIR}/console/web/unused_c_library.js)
+  "-sINCOMING_MODULE_JS_API=[instantiateWasm,qzWrite,qzReadLine,qzTakeLine,qzReadKey,qzEnded,qzClockSeconds]")
 
 # To measure what an option buys, a build can leave it out: QZ_WEB_SIZE_OMIT names options as far
 # as any '=' (-flto, -sMALLOC, --closure...). The names of them all go to web-size-options.txt.
@@ -63,8 +63,7 @@ foreach(target IN ITEMS qz_core qz_keyboard qz_standard_io qzvillage)
 endforeach()
 set_target_properties(qzvillage PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${QZ_SITE}
-  CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}"
-  LINK_DEPENDS ${PROJECT_SOURCE_DIR}/console/web/unused_c_library.js)
+  CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}")
 target_link_options(qzvillage PRIVATE
   -sASYNCIFY -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
   -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall ${size_link_options})
