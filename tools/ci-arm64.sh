@@ -26,13 +26,7 @@ command -v lintian >/dev/null || need+=(lintian)
 for library in libc6:arm64 libstdc++6:arm64; do
   dpkg -s "$library" >/dev/null 2>&1 || need+=("$library")
 done
-if [ ${#need[@]} -gt 0 ]; then
-  if [[ " ${need[*]} " == *:arm64\ * ]]; then
-    dpkg --add-architecture arm64
-  fi
-  apt-get -o DPkg::Lock::Timeout=600 update
-  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
-fi
+tools/install-packages.sh "${need[@]}"
 
 cmake --preset arm64 -DQZ_E2E_GAMES="${QZ_E2E_GAMES:-100}"
 cmake --build --preset arm64
