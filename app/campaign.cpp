@@ -72,24 +72,24 @@ void showDefeat(const Combatant& hero, Console& console)
 
 // Ends a campaign lost to a battle: the defeat story when the hero fell, a line feed when the
 // answers ran out (so the shell's prompt starts on a line of its own).
-CampaignEnd endWithoutVictory(BattleResult result, const Combatant& hero, Console& console)
+GameEnding endWithoutVictory(BattleResult result, const Combatant& hero, Console& console)
 {
     if (result == BattleResult::InputEnded) {
         endLine(console);
-        return CampaignEnd::InputEnded;
+        return GameEnding::InputEnded;
     }
     showDefeat(hero, console);
-    return CampaignEnd::Defeat;
+    return GameEnding::Defeat;
 }
 
 }  // namespace
 
-CampaignEnd runCampaign(GameRandom& random, Console& console)
+GameEnding runCampaign(GameRandom& random, Console& console)
 {
     std::optional<Combatant> hero = createHero(console, random);
     if (!hero) {
         endLine(console);
-        return CampaignEnd::InputEnded;
+        return GameEnding::InputEnded;
     }
     EnemyPool pool;
     for (Combatant& enemy : pool) {
@@ -107,5 +107,5 @@ CampaignEnd runCampaign(GameRandom& random, Console& console)
         return endWithoutVictory(final, *hero, console);
     }
     showVictory(*hero, boss, console);
-    return CampaignEnd::Victory;
+    return GameEnding::Victory;
 }

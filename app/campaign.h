@@ -3,14 +3,10 @@
 #pragma once
 
 #include "console/console.h"
+#include "console/game_ending.h"
 #include "random/game_random.h"
 
-enum class CampaignEnd {
-    Victory,     // the demon king fell
-    Defeat,      // the hero fell
-    InputEnded,  // the player's answers ran out before either
-};
-
-// Plays one campaign to its end. Hero, pool and boss live here for the whole game, so hp, mp and
-// guard carry over from battle to battle.
-CampaignEnd runCampaign(GameRandom& random, Console& console);
+// Plays one campaign to its end and returns the game's ending: Victory, Defeat, or InputEnded when
+// the player's answers ran out before either. Hero, pool and boss live here for the whole game, so
+// hp, mp and guard carry over from battle to battle.
+GameEnding runCampaign(GameRandom& random, Console& console);

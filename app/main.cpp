@@ -23,11 +23,14 @@ constexpr int kExitFailed = 2;
 
 // Runs `play`: true when it ran to its end, false when memory ran out on the way. The allocation
 // that failed unwinds the game to here, every record on the way giving back what it held, and the
-// game's code throws nothing itself. The browser's build has no exceptions: there a failed
-// allocation aborts the game.
+// game's code throws nothing itself.
 template <typename Play>
 bool runWithinMemory(const Play& play)
 {
+    // `play` is a template parameter, called directly, not a function pointer: in the browser every
+    // wait is under this call, and the build there (Asyncify) can suspend the game only inside
+    // direct calls (console_reader.h says the same of standard input). That build has no
+    // exceptions either: there a failed allocation aborts the game.
 #if __cpp_exceptions
     try {
         play();

@@ -19,12 +19,7 @@ GameEnding runTitleMenu(GameRandom& random, Console& console)
     if (choice != 1) {
         return GameEnding::LeftAtTitle;  // 2, any other number, or no number at all
     }
-    switch (runCampaign(random, console)) {
-    case CampaignEnd::Victory: return GameEnding::Victory;
-    case CampaignEnd::Defeat: return GameEnding::Defeat;
-    case CampaignEnd::InputEnded: break;
-    }
-    return GameEnding::InputEnded;
+    return runCampaign(random, console);
 }
 
 int exitStatus(GameEnding ending) { return ending == GameEnding::Defeat ? 1 : 0; }

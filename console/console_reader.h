@@ -6,6 +6,12 @@
 // A read that finds no token, or a malformed one, fails, and so does every read after it. So does
 // every read once the input has ended, even inside a token: the end is never asked about again,
 // so a terminal's Ctrl-D ends the game's input once and for all.
+//
+// The reader calls readStandardInput directly, where the writer hands its bytes to a sink through
+// a pointer: in the browser a read waits for the page's next line, and the build there (Asyncify)
+// can suspend the game only inside direct calls, taking every call through a pointer for one that
+// never waits. Writing never waits, so the writer's sink may be a pointer. Tests give the reader a
+// scripted standard input at link time instead (tests/support/scripted_input.cpp).
 #pragma once
 
 #include <array>

@@ -25,16 +25,16 @@ TEST(Campaign, EachEndingTellsItsStory)
     const std::string fell = "按任意键继续...\n按任意键继续...\nHero倒下了.....\n从此以后的QZ村，被黑暗笼罩……\n";
     const struct {
         std::uint32_t seed;
-        CampaignEnd end;
+        GameEnding end;
         std::string ending;  // the output ends with this
     } rows[] = {
-        {70, CampaignEnd::Victory,
+        {70, GameEnding::Victory,
          "\n晃悠晃悠地回QZ村去了\n按任意键继续...\n从此，QZ村人民和谐快乐地生活着。\n\n\n按任意键继续...\n" +
              std::string(21, ' ') + "**  E N D  **\n"},
         // Defeats: before the demon king, and at him after two beaten enemies met again, who fall at
         // once (met at full strength they would change it all).
-        {0, CampaignEnd::Defeat, "\n山贼头目把Hero杀死了！\n" + fell},
-        {10, CampaignEnd::Defeat, "\n幽灵骑士把Hero杀死了！\n" + fell},
+        {0, GameEnding::Defeat, "\n山贼头目把Hero杀死了！\n" + fell},
+        {10, GameEnding::Defeat, "\n幽灵骑士把Hero杀死了！\n" + fell},
     };
     for (const auto& row : rows) {
         GameSession game(kAlwaysAttack, row.seed);
@@ -61,7 +61,7 @@ TEST(Campaign, AnswersRunningOutEndThePromptsLineOnce)
     };
     for (const auto& row : rows) {
         GameSession game(row.input, 0);
-        EXPECT_EQ(runCampaign(game.random, game.console), CampaignEnd::InputEnded) << row.input;
+        EXPECT_EQ(runCampaign(game.random, game.console), GameEnding::InputEnded) << row.input;
         const std::string output = game.takeOutput();
         EXPECT_TRUE(endsWith(output, row.ending)) << row.input << ": " << tailOf(output);
     }

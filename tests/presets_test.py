@@ -1,6 +1,6 @@
 """The presets, read as CMake reads them: every workflow builds in its documented folder, no preset
-names an installed path or compiler (the toolchain files in cmake/ find the tools on PATH), and
-every preset the scripts ask for exists.
+names an installed path or compiler (the toolchain files in cmake/ find the tools on PATH) or a
+folder that a script makes, and every preset the scripts ask for exists.
 
     python3 tests/presets_test.py
 """
@@ -49,6 +49,16 @@ class Presets(unittest.TestCase):
                 with self.subTest(preset=name, setting=key):
                     self.assertFalse(str(value).startswith("/"), value)
                     self.assertFalse(key.endswith("_COMPILER"), "a toolchain file in cmake/ finds the compiler")
+
+    def test_no_preset_needs_what_a_script_makes(self) -> None:
+        """Every preset configures in a fresh clone: none reads a folder under build/ (a GoogleTest
+        built by a CI script, say) but its own build folder."""
+        for name, preset in CONFIGURE.items():
+            settings = {"toolchainFile": preset.get("toolchainFile", ""), **preset.get("cacheVariables", {}),
+                        **preset.get("environment", {})}
+            for key, value in settings.items():
+                with self.subTest(preset=name, setting=key):
+                    self.assertNotIn("${sourceDir}/build", str(value))
 
     def test_every_preset_a_script_asks_for_exists(self) -> None:
         names = {preset["name"] for kind in PRESETS.values() if isinstance(kind, list) for preset in kind}

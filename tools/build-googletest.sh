@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds GoogleTest from the sources Debian ships (package googletest) with a CMake toolchain file
-# and installs it into PREFIX, once: for builds whose compiler or C++ library cannot link Debian's
-# own libgtest (another architecture, libc++). A preset or -DGTest_DIR then names
-# PREFIX/lib/cmake/GTest.
+# and installs it into PREFIX, once, for a build configured by hand whose compiler cannot link
+# Debian's own libgtest: tools/ci-windows.sh's, for MinGW-w64. -DGTest_DIR then names
+# PREFIX/lib/cmake/GTest. (The presets need none: cmake/googletest.cmake builds GoogleTest itself.)
 #   tools/build-googletest.sh TOOLCHAIN_FILE PREFIX
 set -euo pipefail
 toolchain=$1

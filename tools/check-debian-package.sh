@@ -6,10 +6,25 @@
 # that `cmake --install` into a plain prefix installs the game, its manual page and the licence,
 # and none of Debian's own files.
 #   tools/check-debian-package.sh [WORKFLOW]      (default package)
+# Installs the packaging tools with apt-get when they are missing (as root), and for package-arm64
+# the cross compiler and the target's C and C++ libraries (multiarch), whose symbols files
+# dpkg-shlibdeps reads.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 workflow=${1:-package}
 build=build/${workflow/package/release}  # the workflow's release build: release, release-arm64
+
+need=()
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)  # the package's Depends
+command -v file >/dev/null || need+=(file)                  # CPack's DEB generator runs it
+command -v lintian >/dev/null || need+=(lintian)
+if [ "$workflow" = package-arm64 ]; then
+  command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
+  for library in libc6:arm64 libstdc++6:arm64; do
+    dpkg -s "$library" >/dev/null 2>&1 || need+=("$library")
+  done
+fi
+tools/install-packages.sh "${need[@]}"
 
 cmake --workflow --preset "$workflow"
 deb=$(ls "$build"/qzvillage_*.deb)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The game for 64-bit ARM Linux, made and tested on this machine: cross-compiles the game and its
-# tests with the `arm64` preset (GoogleTest built for the target first) and runs every unit test and
+# tests with the `arm64` preset (GoogleTest too, from Debian's sources) and runs every unit test and
 # the end-to-end games under qemu's user-mode emulator, with QZ_E2E_GAMES random games per script
 # (default 100: the emulator is several times slower); then makes the arm64 Debian package with the
 # `package-arm64` workflow and checks it as the amd64 one is checked: lintian, its files, the same
@@ -18,7 +18,7 @@ command -v ninja >/dev/null || need+=(ninja-build)
 command -v python3 >/dev/null || need+=(python3)
 command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
 command -v qemu-aarch64-static >/dev/null || need+=(qemu-user-static)
-dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built below
+dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built by the preset
 command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v file >/dev/null || need+=(file)
 command -v lintian >/dev/null || need+=(lintian)
@@ -26,15 +26,8 @@ command -v lintian >/dev/null || need+=(lintian)
 for library in libc6:arm64 libstdc++6:arm64; do
   dpkg -s "$library" >/dev/null 2>&1 || need+=("$library")
 done
-if [ ${#need[@]} -gt 0 ]; then
-  if [[ " ${need[*]} " == *:arm64\ * ]]; then
-    dpkg --add-architecture arm64
-  fi
-  apt-get -o DPkg::Lock::Timeout=600 update
-  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
-fi
+tools/install-packages.sh "${need[@]}"
 
-tools/build-googletest.sh "$PWD/cmake/aarch64-linux-gnu.cmake" "$PWD/build/googletest/arm64"
 cmake --preset arm64 -DQZ_E2E_GAMES="${QZ_E2E_GAMES:-100}"
 cmake --build --preset arm64
 # A toolchain file lost on the way would give amd64 programs that pass every test.

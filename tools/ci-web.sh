@@ -22,10 +22,7 @@ command -v firefox-esr >/dev/null || command -v firefox >/dev/null || need+=(fir
 command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
 command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
-if [ ${#need[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
-fi
+tools/install-packages.sh "${need[@]}"
 
 cmake --workflow --preset web
 # The ZIP holds the site in one folder: the service worker and every file it keeps, which are the

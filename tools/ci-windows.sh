@@ -35,10 +35,7 @@ command -v wine >/dev/null || need+=(wine)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 command -v faketime >/dev/null || need+=(faketime)
 dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built below
-if [ ${#need[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
-fi
+tools/install-packages.sh "${need[@]}"
 
 # A wine of our own in the build directory, made ready before any test starts. A wine process
 # that finds the prefix's services not yet running starts them itself, and they inherit its pipes

@@ -3,7 +3,8 @@
 # scripts by shellcheck, the Python tests against ruff's default rules, the page's JavaScript by
 # eslint (eslint.config.cjs), then clang-tidy
 # (.clang-tidy) and cppcheck on the game's code and the fuzzer, both reading the compile commands
-# of a clang configure in build/static. Any finding fails the script.
+# of a clang configure in build/static. Any finding fails the script. clang and its tools are found
+# as cmake/clang.cmake finds clang++: the plain name, else the newest versioned one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,13 +34,15 @@ fi
 NODE_PATH="$npm_dir/node_modules" "$npm_dir/node_modules/.bin/eslint" --max-warnings 0 .
 echo "eslint: no findings"
 
-cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+clang=$(tools/newest-tool.sh clang++) || { echo "static-checks: no clang++ on PATH" >&2; exit 1; }
+cmake -S . -B build/static -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER="$clang" \
   -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_FUZZER=ON >/dev/null
 
 # The tests are left out: they are checked by the compilers' warnings, and the assertion macros
 # drown clang-tidy in findings about code nobody here wrote.
 echo "== clang-tidy"
-run-clang-tidy-14 -p build/static -quiet -j "$(nproc)" "^$PWD/(app|combat|console|random|fuzz)/([a-z]+/)?[^/]+\.cpp$" \
+run_clang_tidy=$(tools/newest-tool.sh run-clang-tidy) || { echo "static-checks: no run-clang-tidy on PATH" >&2; exit 1; }
+"$run_clang_tidy" -p build/static -quiet -j "$(nproc)" "^$PWD/(app|combat|console|random|fuzz)/([a-z]+/)?[^/]+\.cpp$" \
   > build/static/clang-tidy.log 2>&1 || {
   sed 's/\x1b\[[0-9;]*m//g' build/static/clang-tidy.log | grep -E -A3 "(error|warning): " ||
     cat build/static/clang-tidy.log
