@@ -4,8 +4,9 @@
 #include <cerrno>
 #include <sys/select.h>
 
-Readiness waitForDescriptor(int fd, bool forWriting, int timeoutMs, const sigset_t* waitMask)
+Readiness waitForDescriptor(int fd, WaitFor purpose, int timeoutMs, const sigset_t* waitMask)
 {
+    const bool forWriting = purpose == WaitFor::Writing;
     if (fd < 0 || fd >= FD_SETSIZE) {
         return Readiness::Failed;
     }

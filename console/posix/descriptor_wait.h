@@ -12,8 +12,14 @@ enum class Readiness {
     Failed,       // the descriptor cannot be waited for: closed, or too high a number for select
 };
 
-// Waits until `fd` can be read (or, `forWriting`, written) without blocking, at most `timeoutMs`
+// What a wait is for.
+enum class WaitFor {
+    Reading,
+    Writing,
+};
+
+// Waits until `fd` can be read or written, as `purpose` says, without blocking, at most `timeoutMs`
 // milliseconds (-1: for as long as it takes), with `waitMask` as the signal mask meanwhile
 // (nullptr: the current one). A descriptor that will never be ready again shows as Ready, so
 // that the read or write that follows ends on what it finds: 0 for the end, or the error.
-Readiness waitForDescriptor(int fd, bool forWriting, int timeoutMs, const sigset_t* waitMask);
+Readiness waitForDescriptor(int fd, WaitFor purpose, int timeoutMs, const sigset_t* waitMask);
