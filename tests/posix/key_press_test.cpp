@@ -101,17 +101,26 @@ bool killedBy(const std::optional<int>& status, int signal)
 
 }  // namespace
 
+// Also when every descriptor below FD_SETSIZE was taken before the game started: the terminal
+// then gets a number that select cannot take, and every pause must wait all the same.
 TEST(TerminalPause, WaitsForOneKeyWithoutEchoOrEnter)
 {
-    PtySession session;
-    ASSERT_TRUE(reachStoryPause(session)) << session.output;
-    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);
+    for (const bool descriptorsLeaked : {false, true}) {
+        SCOPED_TRACE(descriptorsLeaked ? "the terminal beyond FD_SETSIZE" : "the first free descriptor");
+        PtySession session;
+        GameSetup setup;
+        setup.descriptorsLeaked = descriptorsLeaked;
+        ASSERT_TRUE(reachStoryPause(session, setup)) << session.output;
+        EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);
 
-    sendBytes(session, "q");  // no Enter after it
-    ASSERT_TRUE(waitForText(session, "Ab他出发讨伐魔王了！")) << session.output;
-    ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
-    ASSERT_TRUE(waitForText(session, kPause)) << session.output;
-    EXPECT_EQ(session.output.find('q'), std::string::npos) << session.output;
+        sendBytes(session, "q");  // no Enter after it
+        ASSERT_TRUE(waitForText(session, "Ab他出发讨伐魔王了！")) << session.output;
+        ASSERT_TRUE(waitForText(session, "遇到了第1个敌人：")) << session.output;
+        ASSERT_TRUE(waitForText(session, kPause)) << session.output;
+        EXPECT_EQ(session.output.find('q'), std::string::npos) << session.output;
+        ASSERT_TRUE(waitForRawMode(session)) << session.output;
+        EXPECT_TRUE(staysQuiet(session, kSilence)) << "the second pause did not wait: " << takeRest(session);
+    }
 }
 
 TEST(TerminalPause, TypedAheadAnswerIsLeftForTheNextMenu)
