@@ -42,22 +42,22 @@ termios rawFrom(termios settings)
 bool takeRawMode(int terminal, const termios& raw)
 {
     termios now{};
-    return tcsetattr(terminal, TCSANOW, &raw) == 0 && tcgetattr(terminal, &now) == 0 &&
+    return setTerminal(terminal, raw) && tcgetattr(terminal, &now) == 0 &&
            (now.c_lflag & (ICANON | ECHO | IEXTEN)) == 0 && (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 &&
            now.c_cc[VTIME] == 0;
 }
 
 // Raw mode for one key press: set up by the constructor, undone by the destructor. Every signal
-// but SIGTTIN and SIGTTOU stays blocked for its whole life, except while the pause waits, so no
-// handler runs halfway through a change of the terminal or between a check and the wait after it.
+// stays blocked for its whole life, except while the pause waits and, for SIGTTIN and SIGTTOU,
+// while it touches the terminal, so no handler runs between a check of what the handlers did and
+// the wait after it.
 class RawMode {
 public:
     explicit RawMode(int terminal) : terminal_(terminal)
     {
         sigset_t all;
         sigfillset(&all);
-        const sigset_t blocked = withoutJobControl(all);
-        sigprocmask(SIG_SETMASK, &blocked, &previous_);
+        sigprocmask(SIG_SETMASK, &all, &previous_);
         waitMask_ = withoutJobControl(previous_);
         installSignalGuard(terminal);
         if (!waitForForeground(terminal, waitMask_) || tcgetattr(terminal, &original_) != 0) {
@@ -66,14 +66,15 @@ public:
         holdSettings(original_);
         held_ = true;
         raw_ = rawFrom(original_);
-        taken_ = takeRawMode(terminal, raw_);
+        taken_ = takeRawModeInForeground();
     }
 
     ~RawMode()
     {
-        // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive.
-        if (held_ && waitForForeground(terminal_, waitMask_)) {
-            tcsetattr(terminal_, TCSANOW, &original_);
+        // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive. Once
+        // the session is gone, no job can take the terminal from the game: back they go too.
+        if (held_ && (noOtherJobHolds(terminal_) || waitForForeground(terminal_, waitMask_))) {
+            setTerminal(terminal_, original_);
         }
         releaseSettings();
         removeSignalGuard();
@@ -93,11 +94,11 @@ public:
     std::optional<unsigned char> readByte(int timeoutMs)
     {
         for (;;) {
+            if (stopOrContinueCame() && !takeRawModeInForeground()) {
+                return std::nullopt;
+            }
             const Readiness readiness = waitForDescriptor(terminal_, WaitFor::Reading, timeoutMs, &waitMask_);
             if (readiness == Readiness::Interrupted) {
-                if (stopOrContinueCame() && !retake()) {
-                    return std::nullopt;
-                }
                 continue;
             }
             gone_ = readiness == Readiness::Failed;
@@ -105,7 +106,7 @@ public:
                 return std::nullopt;
             }
             unsigned char byte = 0;
-            const ssize_t got = read(terminal_, &byte, 1);
+            const ssize_t got = readTerminal(terminal_, byte);
             if (got == 1) {
                 return byte;
             }
@@ -122,7 +123,16 @@ public:
     bool gone() const { return gone_; }
 
 private:
-    bool retake() { return waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_); }
+    // Takes raw mode in the foreground, and again for as long as a stop or a continue comes
+    // meanwhile: its handler, or the shell, may have set the terminal back.
+    bool takeRawModeInForeground()
+    {
+        bool taken = false;
+        do {
+            taken = waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_);
+        } while (stopOrContinueCame());
+        return taken;
+    }
 
     int terminal_;
     termios original_{};
@@ -135,8 +145,8 @@ private:
 };
 
 // The controlling terminal, looked for at the first pause and kept open: -1 when there is none, or
-// once it is gone. Non-blocking, so that the pause waits in pselect, with signals let through,
-// and never in read with them blocked.
+// once it is gone. Non-blocking, so that the pause waits in pselect or ppoll, with signals let
+// through, and never in read with them blocked.
 constexpr int kNotLookedFor = -2;
 int gControlling = kNotLookedFor;
 

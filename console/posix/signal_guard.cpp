@@ -3,6 +3,7 @@
 // signal's own action happen, as it would have without the pause.
 #include "console/posix/signal_guard.h"
 
+#include "console/posix/job_control.h"
 #include "console/posix/signal_facts.h"
 
 #include <algorithm>
@@ -61,12 +62,12 @@ void raiseAlone(int signal)
     raise(signal);
 }
 
-// Puts the terminal back from a handler, but only while the game is the foreground job: a handler
-// runs with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
+// Puts the terminal back from a handler, but only while no other job can hold it: a handler runs
+// with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
 // terminal, which would then be the shell's.
 void giveBackFromHandler()
 {
-    if (gHeld != 0 && tcgetpgrp(gTerminal) == getpgrp()) {
+    if (gHeld != 0 && noOtherJobHolds(gTerminal)) {
         tcsetattr(gTerminal, TCSANOW, &gOriginal);
     }
 }
@@ -78,13 +79,14 @@ extern "C" void onFatalSignal(int signal)
     raiseAlone(signal);  // ends the process as it would have
 }
 
-extern "C" void onStop(int)
+// Ctrl-Z, and SIGTTIN and SIGTTOU, whether job control or a hand sent them.
+extern "C" void onStop(int signal)
 {
     const int savedErrno = errno;
     giveBackFromHandler();
-    sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
-    raiseAlone(SIGTSTP);  // the process stops here; SIGCONT resumes it
-    setHandler(SIGTSTP, onStop);
+    sigaction(signal, &gPrevious[signal], nullptr);
+    raiseAlone(signal);  // the process stops here; SIGCONT resumes it
+    setHandler(signal, onStop);
     // Even when it did not stop: the kernel drops the signal for a process group that no shell
     // could resume, and the terminal is back in its own mode all the same.
     gRetake = 1;
@@ -95,7 +97,7 @@ extern "C" void onContinue(int) { gRetake = 1; }
 
 void (*handlerFor(int signal))(int)
 {
-    if (signal == SIGTSTP) {
+    if (signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU) {
         return onStop;
     }
     if (signal == SIGCONT) {

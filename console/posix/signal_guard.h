@@ -7,12 +7,12 @@
 #include <termios.h>
 
 // Installs the handlers for `terminal`: one for every signal whose default action ends the process
-// and that the C library lets a program catch, one for Ctrl-Z (SIGTSTP) and one for SIGCONT. A
-// signal the game was started with ignored stays ignored.
+// and that the C library lets a program catch, one for the three that stop it (SIGTSTP, SIGTTIN,
+// SIGTTOU) and one for SIGCONT. A signal the game was started with ignored stays ignored.
 void installSignalGuard(int terminal);
 
-// Holds `settings`, the terminal's own, for the handlers to give back, which they do only while the
-// game is the terminal's foreground job. Forgets any stop or continue noted before: raw mode is
+// Holds `settings`, the terminal's own, for the handlers to give back, which they do only while no
+// other job can hold the terminal (noOtherJobHolds). Forgets any stop or continue noted before: raw mode is
 // about to be taken from these settings.
 void holdSettings(const termios& settings);
 

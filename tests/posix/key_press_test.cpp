@@ -335,18 +335,36 @@ INSTANTIATE_TEST_SUITE_P(
                     FatalSignalCase{"UrgentData", nullptr, SIGURG, false, true}),
     [](const testing::TestParamInfo<FatalSignalCase>& testCase) { return std::string(testCase.param.name); });
 
+// Stopped by Ctrl-Z, or by SIGTTIN or SIGTTOU sent by hand, and again at the same pause after fg.
 TEST(TerminalSettings, OriginalWhileStoppedAndThePauseGoesOnAfterContinue)
 {
-    const termios found = startingSettings();
-    PtySession session;
-    ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
-
-    sendBytes(session, "\x1a");  // Ctrl-Z
-    ASSERT_TRUE(waitUntilStopped(session)) << session.output;
-    EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
-
-    kill(session.game, SIGCONT);
-    expectStoryPauseStillWaits(session);
+    struct Row {
+        const char* name;
+        int signal;  // SIGTSTP: Ctrl-Z typed on the terminal
+        int stops;
+    };
+    const Row rows[] = {{"Ctrl-Z", SIGTSTP, 1},
+                        {"Ctrl-Z, fg, Ctrl-Z", SIGTSTP, 2},
+                        {"kill -TTIN", SIGTTIN, 1},
+                        {"kill -TTOU", SIGTTOU, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const termios found = startingSettings();
+        PtySession session;
+        ASSERT_TRUE(reachStoryPause(session, {}, found)) << session.output;
+        for (int stop = 0; stop < row.stops; ++stop) {
+            ASSERT_TRUE(waitForRawMode(session)) << "the pause went on in cooked mode";
+            if (row.signal == SIGTSTP) {
+                sendBytes(session, "\x1a");
+            } else {
+                kill(session.game, row.signal);
+            }
+            ASSERT_TRUE(waitUntilStopped(session)) << session.output;
+            EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+            ASSERT_TRUE(shellContinuesInForeground(session));
+        }
+        expectStoryPauseStillWaits(session);
+    }
 }
 
 // Stopped by a signal it cannot catch, the game cannot put the terminal back; the shell does, and
@@ -447,6 +465,32 @@ TEST(JobControl, EndedWhileStoppedLeavesTheTerminalToTheJobThatHasIt)
     kill(session.game, SIGCONT);
     EXPECT_TRUE(killedBy(waitForExit(session), SIGTERM)) << session.output;
     EXPECT_EQ(settingsDifferences(editors, currentSettings(session)), "");
+}
+
+// The shell that leads the session exits while the game waits at a pause: the session is gone,
+// and no other job can hold the terminal. Ended by the SIGHUP that follows, or playing on with
+// it ignored, the game gives the terminal its own settings back.
+TEST(JobControl, SessionGoneAtAPauseGivesTheTerminalBack)
+{
+    for (const bool hangUpIgnored : {false, true}) {
+        SCOPED_TRACE(hangUpIgnored ? "SIGHUP ignored" : "SIGHUP at its default");
+        const termios found = startingSettings();
+        PtySession session;
+        GameSetup setup;
+        setup.launch = Launch::UnderLeader;
+        if (hangUpIgnored) {
+            setup.ignoredSignals = {SIGHUP};
+        }
+        ASSERT_TRUE(reachStoryPause(session, setup, found)) << session.output;
+        ASSERT_TRUE(sessionLeaderLeaves(session));
+        if (hangUpIgnored) {
+            sendBytes(session, "k");
+            ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
+        } else {
+            EXPECT_TRUE(killedBy(waitForExit(session), SIGHUP)) << session.output;
+        }
+        EXPECT_EQ(settingsDifferences(found, currentSettings(session)), "");
+    }
 }
 
 TEST(JobControl, CtrlZAtAPauseThenBgThenFg)

@@ -102,7 +102,7 @@ void obey(char command, pid_t game)
     if (game == 0) {
         // The job takes the terminal before it runs, as a shell's child does in the foreground.
         setpgid(0, 0);
-        if (setup.launch == Launch::AsJob) {
+        if (setup.launch != Launch::InBackground) {
             tcsetpgrp(STDIN_FILENO, getpid());
         }
         signal(SIGTTOU, SIG_DFL);
@@ -124,6 +124,17 @@ void obey(char command, pid_t game)
         }
     }
     _exit(write(reports, &status, sizeof status) == sizeof status ? 0 : 126);
+}
+
+// In the child of forkpty, the session's leader: forks the rest of the session and waits for it,
+// unless it is killed first (sessionLeaderLeaves). Returns in the child.
+void leadUntilAsked()
+{
+    const pid_t rest = fork();
+    if (rest != 0) {
+        waitpid(rest, nullptr, 0);
+        _exit(0);
+    }
 }
 
 // Reads exactly `size` bytes from `fd` within `patience`.
@@ -225,6 +236,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
         return false;
     }
     if (child == 0) {
+        if (setup.launch == Launch::UnderLeader) {
+            leadUntilAsked();
+        }
         for (const int ours : {input[1], output[0]}) {
             if (ours >= 0) {
                 close(ours);  // or the game's input would never end, nor its output fail, while the shell lives
@@ -408,6 +422,16 @@ bool shellContinuesInForeground(PtySession& session) { return askShell(session, 
 
 bool shellContinuesInBackground(PtySession& session) { return askShell(session, kBackground); }
 
+bool sessionLeaderLeaves(PtySession& session)
+{
+    kill(session.leader, SIGKILL);
+    if (!reap(session.leader, Clock::now() + kPatience)) {
+        return false;
+    }
+    session.leader = -1;
+    return true;
+}
+
 bool isStopped(const PtySession& session)
 {
     // The state letter follows the command name, which is in parentheses and may hold spaces.
@@ -448,7 +472,7 @@ std::optional<int> waitForExit(PtySession& session)
         return std::nullopt;
     }
     session.game = -1;
-    if (session.reports >= 0 && !reap(session.leader, deadline)) {
+    if (session.reports >= 0 && session.leader > 0 && !reap(session.leader, deadline)) {
         return status;  // the shell is left to the destructor
     }
     session.leader = -1;
