@@ -127,11 +127,11 @@ private:
     // meanwhile: its handler, or the shell, may have set the terminal back.
     bool takeRawModeInForeground()
     {
-        bool taken = false;
+        bool raw = false;
         do {
-            taken = waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_);
+            raw = waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_);
         } while (stopOrContinueCame());
-        return taken;
+        return raw;
     }
 
     int terminal_;
