@@ -12,8 +12,8 @@
 void installSignalGuard(int terminal);
 
 // Holds `settings`, the terminal's own, for the handlers to give back, which they do only while no
-// other job can hold the terminal (noOtherJobHolds). Forgets any stop or continue noted before: raw mode is
-// about to be taken from these settings.
+// other job can hold the terminal (noOtherJobHolds). Forgets any stop or continue noted before:
+// raw mode is about to be taken from these settings.
 void holdSettings(const termios& settings);
 
 // Nothing for the handlers to give back any more: the pause has done it, or never changed anything.
