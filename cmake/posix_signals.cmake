@@ -1,5 +1,5 @@
 # The POSIX console's facts about this system, found here so that its code needs no #ifdef:
-# which signals are ignored by default, the highest signal number, the wait call, and iconv.
+# which signals are ignored by default, the highest signal number, the wait calls, and iconv.
 # Makes posix_signal_names.h in the build folder and the imported target Iconv::Iconv.
 include(CheckSymbolExists)
 
@@ -9,6 +9,9 @@ check_symbol_exists(pselect "sys/select.h" QZ_HAVE_PSELECT)
 if(NOT QZ_HAVE_PSELECT)
   message(FATAL_ERROR "The console needs pselect (POSIX.1-2001), which this system lacks")
 endif()
+# ppoll (POSIX.1-2024) waits for a descriptor beyond FD_SETSIZE, which select cannot take; where it
+# is missing, such a descriptor cannot be waited for (console/posix/descriptor_poll.cpp).
+check_symbol_exists(ppoll "poll.h" QZ_HAVE_PPOLL)
 
 # Ignored by default wherever they exist: POSIX's SIGCHLD and SIGURG, SIGWINCH, the BSDs' and
 # macOS's SIGINFO (Ctrl-T), FreeBSD's SIGTHR and SIGLIBRT. SIGIO ends the process on Linux (where it

@@ -1,20 +1,32 @@
-// pselect for one descriptor, its answer sorted into what the caller does next.
+// pselect or ppoll for one descriptor, its answer sorted into what the caller does next.
 #include "console/posix/descriptor_wait.h"
+
+#include "console/posix/descriptor_poll.h"
 
 #include <cerrno>
 #include <sys/select.h>
 
-Readiness waitForDescriptor(int fd, bool forWriting, int timeoutMs, const sigset_t* waitMask)
+namespace {
+
+int selectOne(int fd, WaitFor purpose, const timespec* timeout, const sigset_t* waitMask)
 {
-    if (fd < 0 || fd >= FD_SETSIZE) {
-        return Readiness::Failed;
-    }
     fd_set ready;
     FD_ZERO(&ready);
     FD_SET(fd, &ready);
+    const bool forWriting = purpose == WaitFor::Writing;
+    return pselect(fd + 1, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, nullptr, timeout, waitMask);
+}
+
+}  // namespace
+
+Readiness waitForDescriptor(int fd, WaitFor purpose, int timeoutMs, const sigset_t* waitMask)
+{
+    if (fd < 0) {
+        return Readiness::Failed;
+    }
     const timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1'000'000L};
-    const int found = pselect(fd + 1, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, nullptr,
-                              timeoutMs < 0 ? nullptr : &timeout, waitMask);
+    const timespec* limit = timeoutMs < 0 ? nullptr : &timeout;
+    const int found = fd < FD_SETSIZE ? selectOne(fd, purpose, limit, waitMask) : pollOne(fd, purpose, limit, waitMask);
     if (found > 0) {
         return Readiness::Ready;
     }

@@ -3,7 +3,6 @@
 #include "console/posix/job_control.h"
 
 #include <cerrno>
-#include <termios.h>
 #include <unistd.h>
 
 sigset_t withoutJobControl(sigset_t set)
@@ -21,7 +20,27 @@ bool isIgnored(int signal)
     return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
+// Unblocks SIGTTIN and SIGTTOU, and returns the mask from before.
+sigset_t letJobControlThrough()
+{
+    sigset_t jobControl;
+    sigemptyset(&jobControl);
+    sigaddset(&jobControl, SIGTTIN);
+    sigaddset(&jobControl, SIGTTOU);
+    sigset_t before;
+    sigprocmask(SIG_UNBLOCK, &jobControl, &before);
+    return before;
+}
+
 }  // namespace
+
+bool noOtherJobHolds(int terminal)
+{
+    const pid_t foreground = tcgetpgrp(terminal);
+    // The terminal is no longer the game's controlling terminal (ENOTTY) once its session is
+    // gone; Linux answers 0 while the leaving session is taken apart.
+    return foreground == getpgrp() || foreground == 0 || (foreground < 0 && errno == ENOTTY);
+}
 
 bool waitForForeground(int terminal, const sigset_t& waitMask)
 {
@@ -47,4 +66,25 @@ bool waitForForeground(int terminal, const sigset_t& waitMask)
             return false;
         }
     }
+}
+
+bool setTerminal(int terminal, const termios& settings)
+{
+    const sigset_t before = letJobControlThrough();
+    int set = -1;
+    do {
+        set = tcsetattr(terminal, TCSANOW, &settings);
+    } while (set != 0 && errno == EINTR);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    return set == 0;
+}
+
+ssize_t readTerminal(int terminal, unsigned char& byte)
+{
+    const sigset_t before = letJobControlThrough();
+    const ssize_t got = read(terminal, &byte, 1);
+    const int error = errno;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return got;
 }

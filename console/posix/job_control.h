@@ -1,17 +1,30 @@
-// Job control for the pause: the signals that stop a background job touching its terminal, and
-// the wait for the foreground that lets them.
+// Job control as the pause meets it: the signals that stop a background job touching its
+// terminal, the wait for the foreground that lets them, and the calls that touch the terminal.
 #pragma once
 
 #include <signal.h>
+#include <sys/types.h>
+#include <termios.h>
 
 // `set` without the two signals that stop a background job touching its terminal. They are
 // never blocked while the pause touches it: blocked, the kernel would let the change through.
 sigset_t withoutJobControl(sigset_t set);
+
+// Whether no other job can hold the terminal: the game's process group is its foreground group,
+// or the terminal's session is gone (its leader has left), which leaves no foreground at all.
+// Safe in a signal handler.
+bool noOtherJobHolds(int terminal);
 
 // Waits until the game's process group is the terminal's foreground group. In the background a
 // tcdrain, which changes nothing, has the kernel stop the game (SIGTTOU) until the shell brings it
 // to the foreground; sent on in the background instead, it is stopped again. `waitMask` lets
 // signals through meanwhile, so that a stopped game can still be ended. False when the game is in
 // the background and job control cannot stop it (SIGTTOU ignored, or a process group that no shell
-// could resume, for which the kernel answers EIO), and when the terminal is gone.
+// could resume, for which the kernel answers EIO), and when the terminal is gone or its session is.
 bool waitForForeground(int terminal, const sigset_t& waitMask);
+
+// Sets the terminal at once (TCSANOW), or reads one byte of it, with SIGTTIN and SIGTTOU let
+// through for the call alone, whatever else is blocked: from the background, job control stops
+// the game. A stop's handler that interrupts the change has it made again once continued.
+bool setTerminal(int terminal, const termios& settings);
+ssize_t readTerminal(int terminal, unsigned char& byte);

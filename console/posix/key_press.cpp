@@ -3,20 +3,18 @@
 // where they are. Raw mode lasts one key press, and only the foreground job changes the terminal:
 // a pause in the background lets job control stop the game (SIGTTOU), as it stops any job that
 // touches its terminal from there, and takes raw mode once the shell brings the game back. The
-// terminal gets its own settings back on every way out: the end of the read, Ctrl-Z, and every
-// signal whose default action ends the process and that the C library lets a program catch.
+// terminal gets its own settings back on every way out: the end of the read here, and Ctrl-Z and
+// every signal whose default action ends the process in the signal guard's handlers.
 // A terminal that hangs up, or whose read ends or fails, is gone: that pause ends at once, and the
 // game goes on as one without a terminal, with no pause that waits.
 #include "console/key_press.h"
 #include "console/posix/descriptor_wait.h"
 #include "console/posix/job_control.h"
-#include "console/posix/signal_facts.h"
+#include "console/posix/signal_guard.h"
 #include "console/terminal_keys.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <initializer_list>
 #include <optional>
 #include <signal.h>
 #include <termios.h>
@@ -24,174 +22,62 @@
 
 namespace {
 
-// Room for every signal number of the systems the game knows: FreeBSD's run up to 128.
-constexpr int kSignalSlots = 129;
-
-// Shared with the signal handlers, so plain globals: set before they are installed.
-int gTerminal = -1;
-termios gOriginal{};
-termios gRaw{};
-struct sigaction gPrevious[kSignalSlots] {};
-bool gHandled[kSignalSlots]{};
-// Whether the terminal may be in raw mode on the pause's account, so that a handler must put it back.
-volatile sig_atomic_t gHeld = 0;
-// Set by a handler after which raw mode must be taken again: the terminal was given back for a
-// stop, or the game was continued, and the shell may have set the terminal meanwhile.
-volatile sig_atomic_t gRetake = 0;
-
 // A byte read after the end of one key begins the next.
 TerminalKeys gKeys;
 
-// Whether the default action of `signal` ends the process. The others cannot be caught (SIGKILL,
-// SIGSTOP), stop or continue the process (SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT) or are ignored
-// unless handled, which depends on the system.
-bool endsTheProcess(int signal)
+// The terminal's own settings, less what raw mode takes away. ISIG stays: Ctrl-C still
+// interrupts, Ctrl-Z still stops. Without IEXTEN Ctrl-V and Ctrl-O are keys, and without IXON so
+// are Ctrl-S and Ctrl-Q, not flow control.
+termios rawFrom(termios settings)
 {
-    for (const int other : {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT}) {
-        if (signal == other) {
-            return false;
-        }
-    }
-    return !isIgnoredByDefault(signal);
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    return settings;
 }
 
-// One past the highest signal the pause handles.
-int signalEnd() { return std::min(highestSignal() + 1, kSignalSlots); }
-
-void setHandler(int signal, void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigfillset(&action.sa_mask);  // a handler runs whole: no other one can undo what it did
-    sigaction(signal, &action, nullptr);
-}
-
-// Lets `signal` through and sends it: with every other signal still blocked, its action (ending
-// or stopping the process) is all that happens.
-void raiseAlone(int signal)
-{
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal);
-}
-
-// Puts the terminal back from a handler, but only while the game is the foreground job: a handler
-// runs with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
-// terminal, which would then be the shell's.
-void giveBackFromHandler()
-{
-    if (gHeld != 0 && tcgetpgrp(gTerminal) == getpgrp()) {
-        tcsetattr(gTerminal, TCSANOW, &gOriginal);
-    }
-}
-
-extern "C" void onFatalSignal(int signal)
-{
-    giveBackFromHandler();
-    sigaction(signal, &gPrevious[signal], nullptr);
-    raiseAlone(signal);  // ends the process as it would have
-}
-
-extern "C" void onStop(int)
-{
-    const int savedErrno = errno;
-    giveBackFromHandler();
-    sigaction(SIGTSTP, &gPrevious[SIGTSTP], nullptr);
-    raiseAlone(SIGTSTP);  // the process stops here; SIGCONT resumes it
-    setHandler(SIGTSTP, onStop);
-    // Even when it did not stop: the kernel drops the signal for a process group that no shell
-    // could resume, and the terminal is back in its own mode all the same.
-    gRetake = 1;
-    errno = savedErrno;
-}
-
-extern "C" void onContinue(int) { gRetake = 1; }
-
-void (*handlerFor(int signal))(int)
-{
-    if (signal == SIGTSTP) {
-        return onStop;
-    }
-    if (signal == SIGCONT) {
-        return onContinue;
-    }
-    return endsTheProcess(signal) ? onFatalSignal : nullptr;
-}
-
-void installHandlers()
-{
-    // The C library keeps two real-time signals for itself: sigaction refuses them, so they go
-    // unhandled, as SIGKILL and SIGSTOP do.
-    for (int signal = 1; signal < signalEnd(); ++signal) {
-        void (*handler)(int) = handlerFor(signal);
-        gHandled[signal] = handler != nullptr && sigaction(signal, nullptr, &gPrevious[signal]) == 0 &&
-                           // What the parent chose to ignore stays ignored. SIGCONT's handler only
-                           // has raw mode taken again, so it goes in even then.
-                           (gPrevious[signal].sa_handler != SIG_IGN || signal == SIGCONT);
-        if (gHandled[signal]) {
-            setHandler(signal, handler);
-        }
-    }
-}
-
-void restoreHandlers()
-{
-    for (int signal = 1; signal < signalEnd(); ++signal) {
-        if (gHandled[signal]) {
-            sigaction(signal, &gPrevious[signal], nullptr);
-        }
-    }
-}
-
-// Sets raw mode (gRaw) and reads it back: tcsetattr succeeds when any one change took, and only
-// the whole of raw mode will do.
-bool takeRawMode(int terminal)
+// Sets raw mode and reads it back: tcsetattr succeeds when any one change took, and only the
+// whole of raw mode will do.
+bool takeRawMode(int terminal, const termios& raw)
 {
     termios now{};
-    return tcsetattr(terminal, TCSANOW, &gRaw) == 0 && tcgetattr(terminal, &now) == 0 &&
+    return setTerminal(terminal, raw) && tcgetattr(terminal, &now) == 0 &&
            (now.c_lflag & (ICANON | ECHO | IEXTEN)) == 0 && (now.c_iflag & IXON) == 0 && now.c_cc[VMIN] == 1 &&
            now.c_cc[VTIME] == 0;
 }
 
 // Raw mode for one key press: set up by the constructor, undone by the destructor. Every signal
-// but SIGTTIN and SIGTTOU stays blocked for its whole life, except while the pause waits, so no
-// handler runs halfway through a change of the terminal or between a check and the wait after it.
+// stays blocked for its whole life, except while the pause waits and, for SIGTTIN and SIGTTOU,
+// while it touches the terminal, so no handler runs between a check of what the handlers did and
+// the wait after it.
 class RawMode {
 public:
-    explicit RawMode(int terminal)
+    explicit RawMode(int terminal) : terminal_(terminal)
     {
-        gTerminal = terminal;
         sigset_t all;
         sigfillset(&all);
-        const sigset_t blocked = withoutJobControl(all);
-        sigprocmask(SIG_SETMASK, &blocked, &previous_);
+        sigprocmask(SIG_SETMASK, &all, &previous_);
         waitMask_ = withoutJobControl(previous_);
-        installHandlers();
-        if (!waitForForeground(terminal, waitMask_) || tcgetattr(terminal, &gOriginal) != 0) {
+        installSignalGuard(terminal);
+        if (!waitForForeground(terminal, waitMask_) || tcgetattr(terminal, &original_) != 0) {
             return;
         }
-        gRaw = gOriginal;
-        // ISIG stays: Ctrl-C still interrupts, Ctrl-Z still stops. Without IEXTEN Ctrl-V and Ctrl-O
-        // are keys, and without IXON so are Ctrl-S and Ctrl-Q, not flow control.
-        gRaw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
-        gRaw.c_iflag &= ~static_cast<tcflag_t>(IXON);
-        gRaw.c_cc[VMIN] = 1;
-        gRaw.c_cc[VTIME] = 0;
-        gHeld = 1;
-        gRetake = 0;
-        raw_ = takeRawMode(terminal);
+        holdSettings(original_);
+        held_ = true;
+        raw_ = rawFrom(original_);
+        taken_ = takeRawModeInForeground();
     }
 
     ~RawMode()
     {
-        // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive.
-        if (gHeld != 0 && waitForForeground(gTerminal, waitMask_)) {
-            tcsetattr(gTerminal, TCSANOW, &gOriginal);
+        // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive. Once
+        // the session is gone, no job can take the terminal from the game: back they go too.
+        if (held_ && (noOtherJobHolds(terminal_) || waitForForeground(terminal_, waitMask_))) {
+            setTerminal(terminal_, original_);
         }
-        gHeld = 0;
-        restoreHandlers();
+        releaseSettings();
+        removeSignalGuard();
         sigprocmask(SIG_SETMASK, &previous_, nullptr);
     }
 
@@ -200,7 +86,7 @@ public:
 
     // False when the terminal would not take raw mode (a read now would wait for a whole line,
     // echoed), or when the game is in the background and job control cannot stop it.
-    bool taken() const { return raw_; }
+    bool taken() const { return taken_; }
 
     // Waits for one byte, at most `timeoutMs` (-1: for ever), with signals let through. After a
     // stop or a continue it takes raw mode again first, in the foreground. Empty when no byte
@@ -208,11 +94,11 @@ public:
     std::optional<unsigned char> readByte(int timeoutMs)
     {
         for (;;) {
-            const Readiness readiness = waitForDescriptor(gTerminal, false, timeoutMs, &waitMask_);
+            if (stopOrContinueCame() && !takeRawModeInForeground()) {
+                return std::nullopt;
+            }
+            const Readiness readiness = waitForDescriptor(terminal_, WaitFor::Reading, timeoutMs, &waitMask_);
             if (readiness == Readiness::Interrupted) {
-                if (gRetake != 0 && !retake()) {
-                    return std::nullopt;
-                }
                 continue;
             }
             gone_ = readiness == Readiness::Failed;
@@ -220,7 +106,7 @@ public:
                 return std::nullopt;
             }
             unsigned char byte = 0;
-            const ssize_t got = read(gTerminal, &byte, 1);
+            const ssize_t got = readTerminal(terminal_, byte);
             if (got == 1) {
                 return byte;
             }
@@ -237,21 +123,30 @@ public:
     bool gone() const { return gone_; }
 
 private:
-    bool retake()
+    // Takes raw mode in the foreground, and again for as long as a stop or a continue comes
+    // meanwhile: its handler, or the shell, may have set the terminal back.
+    bool takeRawModeInForeground()
     {
-        gRetake = 0;
-        return waitForForeground(gTerminal, waitMask_) && takeRawMode(gTerminal);
+        bool raw = false;
+        do {
+            raw = waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_);
+        } while (stopOrContinueCame());
+        return raw;
     }
 
+    int terminal_;
+    termios original_{};
+    termios raw_{};
     sigset_t previous_{};
     sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN and SIGTTOU
-    bool raw_ = false;
+    bool held_ = false;    // original_ is to be given back
+    bool taken_ = false;
     bool gone_ = false;
 };
 
 // The controlling terminal, looked for at the first pause and kept open: -1 when there is none, or
-// once it is gone. Non-blocking, so that the pause waits in pselect, with signals let through,
-// and never in read with them blocked.
+// once it is gone. Non-blocking, so that the pause waits in pselect or ppoll, with signals let
+// through, and never in read with them blocked.
 constexpr int kNotLookedFor = -2;
 int gControlling = kNotLookedFor;
 

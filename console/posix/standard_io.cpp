@@ -16,11 +16,11 @@ namespace {
 // Waits until `fd` is ready after a read or write found it not ready (EAGAIN). A descriptor that
 // will never be ready (a hang-up, an error) shows as ready: the next read or write then says what
 // it is. False when the wait itself failed, so that nothing waits on for ever.
-bool waitUntilReady(int fd, bool forWriting)
+bool waitUntilReady(int fd, WaitFor purpose)
 {
     Readiness readiness = Readiness::Interrupted;
     while (readiness == Readiness::Interrupted) {
-        readiness = waitForDescriptor(fd, forWriting, -1, nullptr);
+        readiness = waitForDescriptor(fd, purpose, -1, nullptr);
     }
     return readiness == Readiness::Ready;
 }
@@ -36,7 +36,7 @@ std::ptrdiff_t readStandardInput(char* into, std::size_t size)
         if (got >= 0) {
             return got;
         }
-        if (wouldBlock(errno) ? !waitUntilReady(STDIN_FILENO, false) : errno != EINTR) {
+        if (wouldBlock(errno) ? !waitUntilReady(STDIN_FILENO, WaitFor::Reading) : errno != EINTR) {
             return -1;
         }
     }
@@ -49,7 +49,8 @@ bool writeStandardOutput(const char* bytes, std::size_t size)
         if (sent > 0) {
             bytes += sent;
             size -= static_cast<std::size_t>(sent);
-        } else if (sent == 0 || (wouldBlock(errno) ? !waitUntilReady(STDOUT_FILENO, true) : errno != EINTR)) {
+        } else if (sent == 0 ||
+                   (wouldBlock(errno) ? !waitUntilReady(STDOUT_FILENO, WaitFor::Writing) : errno != EINTR)) {
             return false;
         }
     }

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <poll.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -29,6 +31,25 @@ struct GamePipes {
 
 // The game's path, after its emulator's command line in a cross build.
 constexpr std::array kGameCommand{QZ_GAME_COMMAND, static_cast<const char*>(nullptr)};
+
+// Takes every descriptor below FD_SETSIZE that would be free once the game starts, and makes room
+// above it (the hard limit allowing).
+void leakDescriptors()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < FD_SETSIZE + 64 &&
+        limit.rlim_max >= FD_SETSIZE + 64) {
+        limit.rlim_cur = FD_SETSIZE + 64;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    const int null = open("/dev/null", O_RDONLY);
+    for (int fd = 0; fd < FD_SETSIZE; ++fd) {
+        const int flags = fcntl(fd, F_GETFD);
+        if (flags == -1 || (flags & FD_CLOEXEC) != 0) {
+            dup2(null, fd);
+        }
+    }
+}
 
 [[noreturn]] void execGame(const GameSetup& setup, GamePipes pipes)
 {
@@ -50,6 +71,9 @@ constexpr std::array kGameCommand{QZ_GAME_COMMAND, static_cast<const char*>(null
     setenv("LD_PRELOAD", QZ_PINNED_CLOCK_PATH, 1);
     setenv("QZ_PINNED_TIME", "0", 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // the game's texts in UTF-8, as the tests spell them
+    if (setup.descriptorsLeaked) {
+        leakDescriptors();
+    }
     execv(kGameCommand[0], const_cast<char* const*>(kGameCommand.data()));
     _exit(127);
 }
@@ -78,7 +102,7 @@ void obey(char command, pid_t game)
     if (game == 0) {
         // The job takes the terminal before it runs, as a shell's child does in the foreground.
         setpgid(0, 0);
-        if (setup.launch == Launch::AsJob) {
+        if (setup.launch != Launch::InBackground) {
             tcsetpgrp(STDIN_FILENO, getpid());
         }
         signal(SIGTTOU, SIG_DFL);
@@ -100,6 +124,17 @@ void obey(char command, pid_t game)
         }
     }
     _exit(write(reports, &status, sizeof status) == sizeof status ? 0 : 126);
+}
+
+// In the child of forkpty, the session's leader: forks the rest of the session and waits for it,
+// unless it is killed first (sessionLeaderLeaves). Returns in the child.
+void leadUntilAsked()
+{
+    const pid_t rest = fork();
+    if (rest != 0) {
+        waitpid(rest, nullptr, 0);
+        _exit(0);
+    }
 }
 
 // Reads exactly `size` bytes from `fd` within `patience`.
@@ -201,6 +236,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
         return false;
     }
     if (child == 0) {
+        if (setup.launch == Launch::UnderLeader) {
+            leadUntilAsked();
+        }
         for (const int ours : {input[1], output[0]}) {
             if (ours >= 0) {
                 close(ours);  // or the game's input would never end, nor its output fail, while the shell lives
@@ -384,6 +422,16 @@ bool shellContinuesInForeground(PtySession& session) { return askShell(session, 
 
 bool shellContinuesInBackground(PtySession& session) { return askShell(session, kBackground); }
 
+bool sessionLeaderLeaves(PtySession& session)
+{
+    kill(session.leader, SIGKILL);
+    if (!reap(session.leader, Clock::now() + kPatience)) {
+        return false;
+    }
+    session.leader = -1;
+    return true;
+}
+
 bool isStopped(const PtySession& session)
 {
     // The state letter follows the command name, which is in parentheses and may hold spaces.
@@ -424,7 +472,7 @@ std::optional<int> waitForExit(PtySession& session)
         return std::nullopt;
     }
     session.game = -1;
-    if (session.reports >= 0 && !reap(session.leader, deadline)) {
+    if (session.reports >= 0 && session.leader > 0 && !reap(session.leader, deadline)) {
         return status;  // the shell is left to the destructor
     }
     session.leader = -1;

@@ -28,6 +28,9 @@ enum class Launch {
     // The terminal's session leader with nobody above it in the session. Its process group is
     // orphaned, so the kernel discards stop signals such as Ctrl-Z.
     Alone,
+    // A job of the small shell, as AsJob, in a session led by a process above the shell, which
+    // leaves when asked (sessionLeaderLeaves) while the shell stays to report on the game.
+    UnderLeader,
 };
 
 // Where the game's answers (standard input) come from. The pause's keys always come from the terminal.
@@ -64,6 +67,9 @@ struct GameSetup {
     bool outputToPipe = false;        // standard output to a pipe whose reader is `reader`
     std::vector<int> ignoredSignals;  // ignored from the start, as a parent may leave them
     std::vector<int> blockedSignals;  // blocked from the start, as a launcher may hand them down
+    // Every descriptor below FD_SETSIZE left open, as a launcher that leaks them leaves them: the
+    // game's own open at a number that select cannot take.
+    bool descriptorsLeaked = false;
 };
 
 // Starts the game with the clock pinned to 0 on a new terminal set to `settings`.
@@ -105,6 +111,9 @@ std::optional<std::uint64_t> caughtSignals(const PtySession& session);
 bool shellTakesTerminal(PtySession& session);
 bool shellContinuesInForeground(PtySession& session);
 bool shellContinuesInBackground(PtySession& session);
+// The leader of Launch::UnderLeader leaves, and the session with it, as when the shell that leads
+// it exits. False when it could not be seen to end within kPatience.
+bool sessionLeaderLeaves(PtySession& session);
 // Waits until the game is stopped (Ctrl-Z). False after kPatience.
 bool waitUntilStopped(const PtySession& session);
 // Whether the game is stopped right now.
