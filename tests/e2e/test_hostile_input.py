@@ -1,11 +1,12 @@
 """The real binary under hostile input and hostile surroundings: nothing to read, only blanks,
 huge names and lines, NULs and invalid UTF-8, CRLF line ends, standard input or output closed,
-unreadable or non-blocking, and a reader that goes away early or reads slowly. Each run is bounded
-by a timeout and must end with a sane status; where the transcript is defined it is checked too,
-and stderr stays empty unless the game failed.
+unreadable or non-blocking, a reader that goes away early or reads slowly, and a full standard
+error. Each run is bounded by a timeout and must end with a sane status; where the transcript is
+defined it is checked too, and stderr stays empty unless the game failed.
 """
 from __future__ import annotations
 
+import contextlib
 import os
 import random
 import resource
@@ -24,6 +25,19 @@ BIG_TIMEOUT = 120.0
 
 def roll(hp: int, mp: int, dps: int, left: int) -> bytes:
     return f"你的HP：{hp}\n你的MP：{mp}\n你的DPS：{dps}\n满意你的属性么？还有{left}次机会(Y/N):".encode()
+
+
+def proc_stat(pid: int) -> list[str]:
+    """The fields of /proc/PID/stat after the command's name, which may hold spaces: the state first."""
+    with open(f"/proc/{pid}/stat") as stat:
+        return stat.read().rsplit(")", 1)[1].split()
+
+
+def wait_until_waiting(pid: int) -> None:
+    """Returns once our child `pid` sleeps, waiting for something, or has ended; or after the timeout."""
+    deadline = time.monotonic() + harness.DEFAULT_TIMEOUT
+    while proc_stat(pid)[0] not in "SZ" and time.monotonic() < deadline:
+        time.sleep(0.001)
 
 
 class NothingToPlay(harness.GameTestCase):
@@ -271,6 +285,26 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
             with self.subTest(stdin=stdin[:10]):
                 run = harness.run_command(["sh", "-c", 'exec "$0" "$@" >/dev/full', *harness.game_command()], stdin_bytes=stdin)
                 self.assertEqual((run.status, run.stderr), (2, OUTPUT_FAILED))
+
+    def test_output_to_a_full_device_and_stderr_to_a_full_non_blocking_pipe(self) -> None:
+        # The line waits for room: read once the game waits, it follows what filled the pipe. A
+        # reader that never reads holds the game only a moment, well within the timeout.
+        for reads in (True, False):
+            with self.subTest(reads=reads), open(os.devnull, "rb") as stdin, open("/dev/full", "wb") as stdout:
+                read_end, write_end = os.pipe()
+                os.set_blocking(write_end, False)
+                filled = 0
+                with contextlib.suppress(BlockingIOError):
+                    while True:
+                        filled += os.write(write_end, b"x" * 4096)
+                proc = subprocess.Popen(harness.game_command(), stdin=stdin, stdout=stdout, stderr=write_end,
+                                        env=harness.game_env(0), start_new_session=True)
+                os.close(write_end)
+                with os.fdopen(read_end, "rb") as stderr:
+                    if reads:
+                        wait_until_waiting(proc.pid)
+                        self.assertEqual(stderr.read(), b"x" * filled + OUTPUT_FAILED)
+                    self.assertEqual(proc.wait(timeout=harness.DEFAULT_TIMEOUT), 2)
 
     def test_piped_into_head(self) -> None:
         run = harness.run_command(["bash", "-c", '"${@:2}" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',
