@@ -11,6 +11,7 @@ import os
 import random
 import resource
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -31,6 +32,12 @@ def proc_stat(pid: int) -> list[str]:
     """The fields of /proc/PID/stat after the command's name, which may hold spaces: the state first."""
     with open(f"/proc/{pid}/stat") as stat:
         return stat.read().rsplit(")", 1)[1].split()
+
+
+def cpu_seconds(pid: int) -> float:
+    """The CPU time, user and system, that our child `pid` has used so far."""
+    fields = proc_stat(pid)
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def wait_until_waiting(pid: int) -> None:
@@ -127,14 +134,26 @@ class LineEndsAndLongLines(harness.GameTestCase):
 INPUT_FAILED = b"qzvillage: the game's input could not be read\n"
 
 
-class UnreadableInput(harness.GameTestCase):
-    """A standard input whose every read fails is no end of the input: the title, then status 2
-    and one line on stderr."""
+def reset_after_a_one() -> int:
+    """A socket that hands out "1", then fails the next read (ECONNRESET): its peer has closed with
+    bytes of its own unread."""
+    ours, theirs = socket.socketpair()
+    ours.send(b"never read")
+    theirs.send(b"1")
+    theirs.close()
+    return ours.detach()
 
-    def test_a_directory_or_a_descriptor_open_only_for_writing(self) -> None:
-        for name, path, flags in (("directory", os.curdir, os.O_RDONLY), ("write-only", os.devnull, os.O_WRONLY)):
+
+class UnreadableInput(harness.GameTestCase):
+    """A standard input whose read fails is no end of the input: the title, then status 2 and one
+    line on stderr. A number that a failed read cuts short is no answer: no campaign starts."""
+
+    def test_a_directory_a_descriptor_open_only_for_writing_or_a_reset_after_a_one(self) -> None:
+        for name, open_stdin in (("directory", lambda: os.open(os.curdir, os.O_RDONLY)),
+                                 ("write-only", lambda: os.open(os.devnull, os.O_WRONLY)),
+                                 ("1, then a reset", reset_after_a_one)):
             with self.subTest(stdin=name):
-                fd = os.open(path, flags)
+                fd = open_stdin()
                 try:
                     run = harness.run_command(harness.game_command(), stdin=fd)
                 finally:
@@ -184,6 +203,12 @@ class InheritedDescriptors(harness.GameTestCase):
         os.set_blocking(read_end, False)
         proc = self.start(stdin=read_end, stdout=subprocess.PIPE)
         os.close(read_end)
+        # The player thinks a while at the title: the game waits, using next to no CPU time, where a
+        # read retried at once would spin through nearly all of it.
+        wait_until_waiting(proc.pid)
+        started, cpu_before = time.monotonic(), cpu_seconds(proc.pid)
+        time.sleep(1)
+        thinking, spent = time.monotonic() - started, cpu_seconds(proc.pid) - cpu_before
         try:
             for answer in self.ANSWERS:
                 time.sleep(0.05)  # the game has asked by now and found nothing to read
@@ -193,6 +218,7 @@ class InheritedDescriptors(harness.GameTestCase):
         os.close(write_end)
         out, err = proc.communicate(timeout=harness.DEFAULT_TIMEOUT)
         self.assert_matches_reference(self.SEED, b"".join(self.ANSWERS), harness.Run(out, err, proc.returncode))
+        self.assertLess(spent, thinking / 10, "the game spun while it waited for an answer")
 
     def test_non_blocking_output_with_a_slow_reader(self) -> None:
         answers = b"".join(self.ANSWERS).replace(b"Hero", b"H" * 20_000)  # megabytes of output
