@@ -7,6 +7,7 @@
 
 #include "console/posix/descriptor_wait.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,6 +17,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // How long the failure's lines may wait, all together, for room on a full standard error. A reader
 // that reads at all (a terminal, a logger, a parent reading as it goes) makes room well within it;
@@ -26,16 +28,13 @@ constexpr auto kPatienceForStandardError = std::chrono::seconds{2};
 // Waits for room on standard error until `deadline`: false when none came, or the wait failed.
 bool waitForRoom(Clock::time_point deadline)
 {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        const Readiness readiness = waitForDescriptor(STDERR_FILENO, true, static_cast<int>(left), nullptr);
-        if (readiness != Readiness::Interrupted) {
-            return readiness == Readiness::Ready;
-        }
+    Readiness readiness = Readiness::Interrupted;
+    while (readiness == Readiness::Interrupted) {
+        // Past the deadline, the wait only looks.
+        const milliseconds left = std::max(std::chrono::ceil<milliseconds>(deadline - Clock::now()), milliseconds{0});
+        readiness = waitForDescriptor(STDERR_FILENO, true, static_cast<int>(left.count()), nullptr);
     }
+    return readiness == Readiness::Ready;
 }
 
 }  // namespace

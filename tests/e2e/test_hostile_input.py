@@ -313,17 +313,21 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
 
     def test_output_to_a_full_device_and_stderr_to_a_full_non_blocking_pipe(self) -> None:
         # The line waits for room: read once the game waits, it follows what filled the pipe. A
-        # reader that never reads holds the game only a moment, well within the timeout.
-        for reads in (True, False):
-            with self.subTest(reads=reads), open(os.devnull, "rb") as stdin, open("/dev/full", "wb") as stdout:
+        # reader that never reads holds the game only a moment, well within the timeout; nor does one
+        # that has gone, SIGPIPE ignored.
+        for reader in ("reads", "never reads", "gone"):
+            with self.subTest(reader), open(os.devnull, "rb") as stdin, open("/dev/full", "wb") as stdout:
                 read_end, write_end = os.pipe()
                 os.set_blocking(write_end, False)
                 filled = os.write(write_end, b"x" * MIB)  # as much as the pipe holds
-                proc = subprocess.Popen(harness.game_command(), stdin=stdin, stdout=stdout, stderr=write_end,
-                                        env=harness.game_env(0), start_new_session=True)
-                os.close(write_end)
                 with os.fdopen(read_end, "rb") as stderr:
-                    if reads:
+                    if reader == "gone":
+                        stderr.close()
+                    proc = subprocess.Popen(harness.game_command(), stdin=stdin, stdout=stdout, stderr=write_end,
+                                            env=harness.game_env(0), start_new_session=True, restore_signals=False)
+                    self.addCleanup(proc.kill)  # a game still waiting when a check fails
+                    os.close(write_end)
+                    if reader == "reads":
                         wait_until_waiting(proc.pid)
                         self.assertEqual(stderr.read(), b"x" * filled + OUTPUT_FAILED)
                     self.assertEqual(proc.wait(timeout=harness.DEFAULT_TIMEOUT), 2)
