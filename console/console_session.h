@@ -13,5 +13,6 @@ struct ConsoleSession {
     ConsoleSession& operator=(const ConsoleSession&) = delete;
 };
 
-// Writes `line` to standard error at once, unbuffered. When even that fails, nobody is left to tell.
+// Writes `line` to standard error at once, unbuffered. A standard error left non-blocking and full is
+// waited for, but not for long: the game has ended. When even that fails, nobody is left to tell.
 void reportFailure(const char* line);

@@ -160,6 +160,7 @@ TEST(ConsoleInput, StandardInputReadByRead)
         {"a line per read, a name starting with 0xFF", {"1\n", "\xff\xfeZed\n", "y\n"}, 1, "\xff\xfeZed", 'y', false},
         {"tokens split between reads", {" 1", "2\n\xff", "Zed", "\t", "\x80"}, 12, "\xffZed", '\x80', false},
         {"the end inside a number is the end for good", {"-3", "", "Ab y\n"}, -3, std::nullopt, std::nullopt, false},
+        {"a failed read voids the number it cuts", {"1", kFailedRead, "2\n"}, {}, {}, {}, true},
         {"a read that fails ends the word it cuts", {"7 Ab", kFailedRead, "y\n"}, 7, std::nullopt, std::nullopt, true},
         {"a read that fails before a token", {"7\n", kFailedRead}, 7, std::nullopt, std::nullopt, true},
     };

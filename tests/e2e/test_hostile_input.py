@@ -1,8 +1,8 @@
 """The real binary under hostile input and hostile surroundings: nothing to read, only blanks,
 huge names and lines, NULs and invalid UTF-8, CRLF line ends, standard input or output closed,
-unreadable or non-blocking, and a reader that goes away early or reads slowly. Each run is bounded
-by a timeout and must end with a sane status; where the transcript is defined it is checked too,
-and stderr stays empty unless the game failed.
+unreadable or non-blocking, a reader that goes away early or reads slowly, and a full standard
+error. Each run is bounded by a timeout and must end with a sane status; where the transcript is
+defined it is checked too, and stderr stays empty unless the game failed.
 """
 from __future__ import annotations
 
@@ -10,6 +10,7 @@ import os
 import random
 import resource
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -24,6 +25,25 @@ BIG_TIMEOUT = 120.0
 
 def roll(hp: int, mp: int, dps: int, left: int) -> bytes:
     return f"你的HP：{hp}\n你的MP：{mp}\n你的DPS：{dps}\n满意你的属性么？还有{left}次机会(Y/N):".encode()
+
+
+def proc_stat(pid: int) -> list[str]:
+    """The fields of /proc/PID/stat after the command's name, which may hold spaces: the state first."""
+    with open(f"/proc/{pid}/stat") as stat:
+        return stat.read().rsplit(")", 1)[1].split()
+
+
+def cpu_seconds(pid: int) -> float:
+    """The CPU time, user and system, that our child `pid` has used so far."""
+    fields = proc_stat(pid)
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def wait_until_waiting(pid: int) -> None:
+    """Returns once our child `pid` sleeps, waiting for something, or has ended; or after the timeout."""
+    deadline = time.monotonic() + harness.DEFAULT_TIMEOUT
+    while proc_stat(pid)[0] not in "SZ" and time.monotonic() < deadline:
+        time.sleep(0.001)
 
 
 class NothingToPlay(harness.GameTestCase):
@@ -113,14 +133,26 @@ class LineEndsAndLongLines(harness.GameTestCase):
 INPUT_FAILED = b"qzvillage: the game's input could not be read\n"
 
 
-class UnreadableInput(harness.GameTestCase):
-    """A standard input whose every read fails is no end of the input: the title, then status 2
-    and one line on stderr."""
+def reset_after_a_one() -> int:
+    """A socket that hands out "1", then fails the next read (ECONNRESET): its peer has closed with
+    bytes of its own unread."""
+    ours, theirs = socket.socketpair()
+    ours.send(b"never read")
+    theirs.send(b"1")
+    theirs.close()
+    return ours.detach()
 
-    def test_a_directory_or_a_descriptor_open_only_for_writing(self) -> None:
-        for name, path, flags in (("directory", os.curdir, os.O_RDONLY), ("write-only", os.devnull, os.O_WRONLY)):
+
+class UnreadableInput(harness.GameTestCase):
+    """A standard input whose read fails is no end of the input: the title, then status 2 and one
+    line on stderr. A number that a failed read cuts short is no answer: no campaign starts."""
+
+    def test_a_directory_a_descriptor_open_only_for_writing_or_a_reset_after_a_one(self) -> None:
+        for name, open_stdin in (("directory", lambda: os.open(os.curdir, os.O_RDONLY)),
+                                 ("write-only", lambda: os.open(os.devnull, os.O_WRONLY)),
+                                 ("1, then a reset", reset_after_a_one)):
             with self.subTest(stdin=name):
-                fd = os.open(path, flags)
+                fd = open_stdin()
                 try:
                     run = harness.run_command(harness.game_command(), stdin=fd)
                 finally:
@@ -170,6 +202,12 @@ class InheritedDescriptors(harness.GameTestCase):
         os.set_blocking(read_end, False)
         proc = self.start(stdin=read_end, stdout=subprocess.PIPE)
         os.close(read_end)
+        # The player thinks a while at the title: the game waits, using next to no CPU time, where a
+        # read retried at once would spin through nearly all of it.
+        wait_until_waiting(proc.pid)
+        started, cpu_before = time.monotonic(), cpu_seconds(proc.pid)
+        time.sleep(1)
+        thinking, spent = time.monotonic() - started, cpu_seconds(proc.pid) - cpu_before
         try:
             for answer in self.ANSWERS:
                 time.sleep(0.05)  # the game has asked by now and found nothing to read
@@ -179,6 +217,7 @@ class InheritedDescriptors(harness.GameTestCase):
         os.close(write_end)
         out, err = proc.communicate(timeout=harness.DEFAULT_TIMEOUT)
         self.assert_matches_reference(self.SEED, b"".join(self.ANSWERS), harness.Run(out, err, proc.returncode))
+        self.assertLess(spent, thinking / 10, "the game spun while it waited for an answer")
 
     def test_non_blocking_output_with_a_slow_reader(self) -> None:
         answers = b"".join(self.ANSWERS).replace(b"Hero", b"H" * 20_000)  # megabytes of output
@@ -271,6 +310,27 @@ class ClosedOrVanishingOutput(harness.GameTestCase):
             with self.subTest(stdin=stdin[:10]):
                 run = harness.run_command(["sh", "-c", 'exec "$0" "$@" >/dev/full', *harness.game_command()], stdin_bytes=stdin)
                 self.assertEqual((run.status, run.stderr), (2, OUTPUT_FAILED))
+
+    def test_output_to_a_full_device_and_stderr_to_a_full_non_blocking_pipe(self) -> None:
+        # The line waits for room: read once the game waits, it follows what filled the pipe. A
+        # reader that never reads holds the game only a moment, well within the timeout; nor does one
+        # that has gone, SIGPIPE ignored.
+        for reader in ("reads", "never reads", "gone"):
+            with self.subTest(reader), open(os.devnull, "rb") as stdin, open("/dev/full", "wb") as stdout:
+                read_end, write_end = os.pipe()
+                os.set_blocking(write_end, False)
+                filled = os.write(write_end, b"x" * MIB)  # as much as the pipe holds
+                with os.fdopen(read_end, "rb") as stderr:
+                    if reader == "gone":
+                        stderr.close()
+                    proc = subprocess.Popen(harness.game_command(), stdin=stdin, stdout=stdout, stderr=write_end,
+                                            env=harness.game_env(0), start_new_session=True, restore_signals=False)
+                    self.addCleanup(proc.kill)  # a game still waiting when a check fails
+                    os.close(write_end)
+                    if reader == "reads":
+                        wait_until_waiting(proc.pid)
+                        self.assertEqual(stderr.read(), b"x" * filled + OUTPUT_FAILED)
+                    self.assertEqual(proc.wait(timeout=harness.DEFAULT_TIMEOUT), 2)
 
     def test_piped_into_head(self) -> None:
         run = harness.run_command(["bash", "-c", '"${@:2}" < "$1" | head -c 100; exit "${PIPESTATUS[0]}"',

@@ -32,6 +32,16 @@ std::string magicTurns(int turns)
     return answers;
 }
 
+// A name of `size` bytes or a few more, in numbered parts: a part lost or written twice shows.
+std::string numberedName(std::size_t size)
+{
+    std::string name;
+    for (int part = 0; name.size() < size; ++part) {
+        name += std::to_string(part) + ',';
+    }
+    return name;
+}
+
 // The title, `name`, both questions, and the magic turns.
 std::string gameAnswers(const std::string& name, int turns) { return "1\n" + name + "\ny\ny\n" + magicTurns(turns); }
 
@@ -114,7 +124,7 @@ TEST(TerminalGone, HangUpAtAPauseEndsTheWaitAtOnce)
 // a time: the rest must follow, neither lost nor repeated.
 TEST(StandardOutput, PartialWritesToANonBlockingSocketLoseAndRepeatNothing)
 {
-    const std::string answers = gameAnswers(std::string(9000, 'A'), 20);
+    const std::string answers = gameAnswers(numberedName(9000), 20);
     int pipeOutput[2] = {-1, -1};
     ASSERT_EQ(pipe(pipeOutput), 0);
     const Played throughPipe = playDetached(answers, pipeOutput, false);
