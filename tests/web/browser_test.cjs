@@ -168,7 +168,8 @@ function otherBuild(wasm) {
   return other;
 }
 
-// What the page says when the server answers a file of the game otherwise: [file, answer, words].
+// What the page says when the server answers a file of the game otherwise: [file, answer, words,
+// {engine: why the answer does not fail there}].
 const LOAD_FAILURES = [
   ["qzvillage.wasm", {status: 404}, /the site has no qzvillage\.wasm \(HTTP 404\)/],
   ["qzvillage.wasm", {status: 500}, /the server answered 500 for qzvillage\.wasm/],
@@ -179,7 +180,8 @@ const LOAD_FAILURES = [
   ["qzvillage.js", {type: "text/html"}, /the server sent qzvillage\.js as text\/html/],
   ["qzvillage.js", {drop: true}, /cannot be reached \(no network\?\)/],
   ["qzvillage.wasm", {cut: true}, /qzvillage\.wasm arrived damaged/],
-  ["qzvillage.wasm", {falseGzip: true}, /qzvillage\.wasm arrived damaged/],
+  ["qzvillage.wasm", {falseGzip: true}, /qzvillage\.wasm arrived damaged/,
+    {webkit: "WebKitGTK takes a body that is not gzipped as it is, so the file arrives whole"}],
   ["qzvillage.wasm", {edit: otherBuild}, /qzvillage\.js and qzvillage\.wasm are from different builds/],
   ["page.js", {status: 404}, /the site has no page\.js \(HTTP 404\)/],
   ["page.js", {status: 500}, /the server answered 500 for page\.js/],
@@ -295,12 +297,13 @@ const CASES = [
   }],
   ["keys typed before the page's script runs, while the game loads, after a click on the page and after Save transcript reach the game",
     async (page, env) => {
+      const holding = !env.cannot("interception");
       const held = {".wasm": [], "page.js": []};
       const release = async ending => {
         for (const request of held[ending]) await request.continue();
         held[ending] = null;
       };
-      if (!env.cannot("interception")) {
+      if (holding) {
         await page.setRequestInterception(true);
         page.on("request", request => {
           const ending = Object.keys(held).find(end => request.url().endsWith(end) && held[end]);
@@ -308,6 +311,7 @@ const CASES = [
         });
       }
       const loaded = page.goto(env.url);
+      if (!holding) await loaded;  // a driver that cannot hold a request takes one command at a time
       await page.waitForSelector("#keys");
       assert.equal(await page.$eval("#output", output => output.textContent), TITLE, "the title ahead of the game");
       await page.keyboard.type("1\n");  // before page.js has run
@@ -411,7 +415,11 @@ const CASES = [
     const answers = {};
     const server = await serve(env.site, answers);
     const problem = at => at.$eval("#cannot-load:not([hidden])", words => words.textContent);
-    for (const [file, answer, words] of LOAD_FAILURES) {
+    for (const [file, answer, words, unlike] of LOAD_FAILURES) {
+      if (unlike?.[env.engine]) {
+        env.skip(`${file} answered ${JSON.stringify(answer)}: ${unlike[env.engine]}`);
+        continue;
+      }
       const context = await env.browser.createBrowserContext();  // nothing kept from the row before
       const failing = await context.newPage();
       Object.assign(answers, {[file]: answer});
