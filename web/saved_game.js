@@ -65,15 +65,16 @@ async function moveOldGames() {
 }
 
 // A lock on the game `id` of another tab, or null while a tab plays it. A tab whose page has just
-// gone away may be reloading: its game is left for it for a moment, to take back.
+// gone away may be reloading, or closing and about to give its lock back: its game is left alone
+// for a moment, for it to take back or to give up.
 async function holdOthers(id) {
   for (;;) {
     const release = await hold(PREFIX + id, 0);
     const gone = now() - Number(local(storage => storage.getItem(LEAVING + id)));
-    if (!release || !(gone >= 0 && gone < PATIENCE_MS)) {
+    if (!(gone >= 0 && gone < PATIENCE_MS)) {
       return release;
     }
-    release();
+    release?.();
     await pause(PATIENCE_MS - gone);
   }
 }
