@@ -9,7 +9,9 @@
 //    the game, loaded, has written its title itself;
 // 3. the time from a key to the next frame drawn after the screen changed for it, at the start of a
 //    game and after a million characters of text (written to the screen through window.qz.screen);
-// 4. Lighthouse's scores, mobile and desktop.
+// 4. the time from Enter to the answer kept on disk (game_store.js), at the name prompt of a game
+//    resumed after 1,000 answers and after 100,000;
+// 5. Lighthouse's scores, mobile and desktop.
 // Builds the web preset first, unless given a site. Not a test: it prints figures and judges none.
 //
 //   node bench/web_benchmark.cjs [--site DIR] [--loads N] [--keys N] [--chromium PATH]
@@ -200,6 +202,62 @@ async function printKeyTimes(puppeteer, options, url) {
   await browser.close();
 }
 
+// In the page: window.saveTime resolves to the milliseconds from the next Enter's key-down to the
+// answer it sends being kept.
+function timeNextSave() {
+  window.saveTime = new Promise(resolve => {
+    addEventListener("keydown", event => setTimeout(async () => {  // once the game has read the answer
+      await window.qz.saved();
+      resolve(performance.now() - event.timeStamp);
+    }), {capture: true, once: true});
+  });
+}
+
+// A game kept under the id "bench" with `count` answers: the title's, then names and "n" in turn,
+// the last a name, so that the game resumed waits for the answer whether the name is right.
+function keepLongGame(count) {
+  return new Promise((resolve, reject) => {
+    const request = indexedDB.open("qzvillage", 1);
+    request.onsuccess = () => {
+      const transaction = request.result.transaction(["games", "answers"], "readwrite");
+      transaction.objectStore("games").put({id: "bench", clock: 54, saved: Date.now()});
+      for (let number = 0; number < count; number++) {
+        const line = number === 0 ? "1\n" : number % 2 === 1 ? "勇者\n" : "n\n";
+        transaction.objectStore("answers").put({line}, ["bench", number]);
+      }
+      transaction.oncomplete = () => resolve(sessionStorage.setItem("qzvillage-game-id", "bench"));
+      transaction.onabort = () => reject(transaction.error);
+    };
+    request.onerror = () => reject(request.error);
+  });
+}
+
+async function printSaveTimes(puppeteer, options, url) {
+  console.log(`== Enter to the answer kept, in a resumed game; ${options.keys} rounds of each`);
+  const browser = await launch(puppeteer, options.chromium);
+  for (const count of [1000, 100000]) {
+    const page = await browser.newPage();
+    await page.goto(url);
+    await page.waitForFunction(() => document.body.dataset.game === "line");
+    await page.evaluate(keepLongGame, count);
+    await page.reload();
+    await page.waitForFunction(() => document.body.dataset.game === "line", {timeout: 600000});
+    await new Promise(resolve => setTimeout(resolve, 5000));  // the database settled after so many writes at once
+    const times = [];
+    for (let round = 0; round < options.keys; round++) {
+      for (const answer of ["n", "勇者"]) {
+        await page.evaluate(timeNextSave);
+        await page.keyboard.type(answer);
+        await page.keyboard.press("Enter");
+        times.push(await page.evaluate(() => window.saveTime));
+      }
+    }
+    console.log(`  ${`after ${count} answers:`.padEnd(28)} ${show(times)}`);
+    await page.close();
+  }
+  await browser.close();
+}
+
 async function printLighthouse(puppeteer, options, url) {
   const {default: lighthouse} = await import(pathToFileURL(path.join(NPM, "lighthouse/core/index.js")));
   const {default: desktop} = await import(pathToFileURL(path.join(NPM, "lighthouse/core/config/desktop-config.js")));
@@ -241,6 +299,7 @@ async function main() {
   try {
     await printTimes(puppeteer, options, game.url, plain.url);
     await printKeyTimes(puppeteer, options, game.url);
+    await printSaveTimes(puppeteer, options, game.url);
     await printLighthouse(puppeteer, options, game.url);
   } finally {
     game.close();

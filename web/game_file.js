@@ -1,8 +1,9 @@
 // The game's code as the page loads it: the glue (qzvillage.js) imported and the .wasm compiled
 // once, for every game the page plays. A failure is not kept, so the next try loads afresh; it
 // says what went wrong in words a player can act on, naming the real cause: no network, a file
-// the site does not have, another answer from the server, a file served as the wrong type, or one
-// that is damaged.
+// the site does not have, another answer from the server, a file served as the wrong type, one
+// that is damaged or arrived damaged, or a glue and a .wasm of two builds (the build marks both
+// with the same name: web/stamp_build.cjs).
 
 // Why the game could not be loaded, in the page's words.
 const PROBLEMS = {
@@ -20,6 +21,11 @@ const PROBLEMS = {
     "The game cannot load: the server sent {file} as {type}, not as the game's code.",
   damaged: "无法加载游戏：{file} 已损坏或与本页不配套（{detail}）。 " +
     "The game cannot load: {file} is damaged or from another build ({detail}).",
+  garbled: "无法加载游戏：{file} 在下载中损坏了（{detail}）。 " +
+    "The game cannot load: {file} arrived damaged ({detail}).",
+  builds: "无法加载游戏：网站上的 qzvillage.js 与 qzvillage.wasm 不是同一个版本（网站也许正在更新，请稍后再试）。 " +
+    "The game cannot load: the site's qzvillage.js and qzvillage.wasm are from different builds " +
+    "(the site may be being updated; try again later).",
 };
 
 // The types each file may come as: a module only as JavaScript; the .wasm as anything but a page
@@ -49,11 +55,21 @@ let glueTries = 0;
 
 // [the module's factory, the compiled .wasm]; rejects with a LoadProblem.
 export function loadGame() {
-  loading ??= Promise.all([importGlue(), compileWasm()]).catch(error => {
+  loading ??= Promise.all([importGlue(), compileWasm()]).then(oneBuild).catch(error => {
     loading = null;
     throw error;
   });
   return loading;
+}
+
+// The glue and the .wasm, once they are seen to be of one build: a .wasm of another could run
+// half-working.
+function oneBuild([glue, wasm]) {
+  const [mark] = WebAssembly.Module.customSections(wasm, "qzvillage-build");
+  if (!mark || new TextDecoder().decode(mark) !== glue.build) {
+    throw new LoadProblem("builds");
+  }
+  return [glue.default, wasm];
 }
 
 async function importGlue() {
@@ -61,12 +77,22 @@ async function importGlue() {
   // file under another address; the first is the one the page preloads.
   const address = glueTries++ === 0 ? "./qzvillage.js" : `./qzvillage.js?try=${glueTries}`;
   try {
-    return (await import(address)).default;
+    return await import(address);
   } catch (error) {
     // The import says nothing of why; asking for the file again does.
     await fetchChecked("qzvillage.js");
     throw new LoadProblem("damaged", {file: "qzvillage.js", detail: String(error)});
   }
+}
+
+// The LoadProblem of a file whose download failed: the network's, unless the site answers.
+async function failedDownload(file) {
+  try {
+    await fetch(file, {method: "HEAD", cache: "no-store"});
+  } catch {
+    return new LoadProblem("offline");
+  }
+  return new LoadProblem("garbled", {file, detail: "cut short or wrongly encoded"});
 }
 
 // The response for a file of the game, or the LoadProblem that keeps it from being used.
@@ -75,7 +101,7 @@ async function fetchChecked(file) {
   try {
     response = await fetch(file);
   } catch {
-    throw new LoadProblem("offline");
+    throw await failedDownload(file);
   }
   if (!response.ok) {
     const kind = response.status === 404 || response.status === 410 ? "not-found" : "status";
@@ -102,8 +128,9 @@ async function compileWasm() {
     return await (streams ? WebAssembly.compileStreaming(response)
       : WebAssembly.compile(await response.arrayBuffer()));
   } catch (error) {
+    // Not WebAssembly, or cut short (some browsers compile what came before they say so).
     throw error instanceof WebAssembly.CompileError
-      ? new LoadProblem("damaged", {file: "qzvillage.wasm", detail: error.message})
-      : new LoadProblem("offline");
+      ? new LoadProblem("garbled", {file: "qzvillage.wasm", detail: error.message})
+      : await failedDownload("qzvillage.wasm");
   }
 }

@@ -61,9 +61,13 @@ file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/web-size-options.txt CONTENT "${name
 foreach(target IN ITEMS qz_core qz_keyboard qz_standard_io qzvillage)
   target_compile_options(${target} PRIVATE ${size_compile_options})
 endforeach()
+# The link is run by stamp_build.cjs, which then marks its glue and .wasm as one build, for the page
+# to check that the two it loads are.
+find_program(QZ_NODE node REQUIRED)
 set_target_properties(qzvillage PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${QZ_SITE}
-  CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE}")
+  CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=${QZ_NODE_PATH};EM_CLOSURE_COMPILER=${QZ_CLOSURE};${QZ_NODE};${CMAKE_CURRENT_SOURCE_DIR}/stamp_build.cjs;${QZ_SITE}/qzvillage.js;${QZ_SITE}/qzvillage.wasm;--"
+  LINK_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/stamp_build.cjs")
 target_link_options(qzvillage PRIVATE
   -sASYNCIFY -sMODULARIZE -sEXPORT_ES6 -sEXPORT_NAME=createQzVillage -sINVOKE_RUN=0
   -sALLOW_MEMORY_GROWTH -sEXPORTED_RUNTIME_METHODS=ccall ${size_link_options})

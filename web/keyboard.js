@@ -25,7 +25,7 @@ function modifiers(event) {
 // What a terminal sends for this key-down, or null when the key is left to the browser, which
 // then either types its text into the field or does nothing the game sees.
 export function terminalBytes(event) {
-  if (event.isComposing || event.metaKey) {
+  if (event.isComposing || event.metaKey || copying(event)) {
     return null;
   }
   const key = event.key;
@@ -53,11 +53,15 @@ export function terminalBytes(event) {
   return null;
 }
 
+// Whether the key is Ctrl+C (or Command+C) with text selected: the browser's copy, not the game's.
+const copying = event => (event.ctrlKey || event.metaKey) && event.key.toLowerCase() === "c" &&
+  !document.getSelection()?.isCollapsed;
+const MODIFIERS = new Set(["Control", "Shift", "Alt", "AltGraph", "Meta"]);
+
 function controlCharacter(character) {
   const lower = character.toLowerCase();
   if (lower >= "a" && lower <= "z") {
-    const copying = lower === "c" && !document.getSelection()?.isCollapsed;
-    return BROWSER_SHORTCUTS.has(lower) || copying ? null : String.fromCharCode(lower.charCodeAt(0) - 0x60);
+    return BROWSER_SHORTCUTS.has(lower) ? null : String.fromCharCode(lower.charCodeAt(0) - 0x60);
   }
   const others = {"@": "\x00", " ": "\x00", "[": "\x1b", "\\": "\x1c", "]": "\x1d", "^": "\x1e", "_": "\x1f"};
   return others[character] ?? null;
@@ -81,13 +85,14 @@ export function listenForKeys(field, send) {
     }
   });
   // Text typed while nothing has the focus or a control that takes no text has it: the field takes
-  // the focus before the browser types it, so the text lands there.
+  // the focus before the browser types it, so the text lands there; but not for a copy, nor for
+  // the Ctrl held down before it, since the focus moved into the field would take the selection.
   document.addEventListener("keydown", event => {
     const target = event.target;
     const control = target.closest?.("button, a, input, select, textarea, summary");
     const forControl = control && (control === field || ["Tab", "Enter", " "].includes(event.key) ||
       control.matches("input, select, textarea"));
-    if (!forControl && !event.defaultPrevented) {
+    if (!forControl && !event.defaultPrevented && !copying(event) && !MODIFIERS.has(event.key)) {
       field.focus({preventScroll: true});
       const bytes = terminalBytes(event);
       if (bytes !== null) {

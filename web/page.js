@@ -3,11 +3,12 @@
 // game and its replay; the transcript; and the page's own words on how the game said it ended, or
 // why it cannot start.
 import {explain, loadGame} from "./game_file.js";
+import {forget, keepAnswer, keptGame, written} from "./game_store.js";
 import {playGame} from "./game_hooks.js";
 import {listenForKeys} from "./keyboard.js";
 import {PlayerInput} from "./player_input.js";
 import {answersFor} from "./replay.js";
-import {claimGame, forgetGame, saveGame, savedGame} from "./saved_game.js";
+import {claimGame} from "./saved_game.js";
 import {Screen} from "./screen.js";
 
 const ENDINGS = {
@@ -41,8 +42,9 @@ function transcriptBytes() {
   return all;
 }
 
-// For the tests and the benchmark: what the game wrote and read, and the screen it is drawn on.
-window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen};
+// For the tests and the benchmark: what the game wrote and read, the screen it is drawn on, and
+// a promise of every answer given so far being kept.
+window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen, saved: written};
 
 function say(text) {
   element("status").textContent = text;
@@ -66,7 +68,7 @@ function showWait(kind) {
 // What the game reads: the next answer's bytes, or null at the end of the input. An answer the
 // game reads as a line is echoed where it read it, on the screen and in the transcript.
 function reader(game, player) {
-  const read = answersFor(game, player, kept => saveGame(gameId, kept));
+  const read = answersFor(game, player, kept => keepAnswer(gameId, kept));
   return async kind => {
     const text = await read(kind);
     if (text === null) {
@@ -89,10 +91,21 @@ function showProblem(text) {
   say("");
 }
 
+// A player for a game, who takes the keys from the game's first wait on.
+function newPlayer() {
+  const player = new PlayerInput(line => screen.showTyped(line), kind => {
+    input = player;
+    showWait(kind);
+  });
+  return player;
+}
+
 // One whole game, from loading to its end: `claim` gives the saved game to resume, or null (or a
-// promise of either). Keys typed while it loads wait.
+// promise of either). Keys typed while a new game loads wait for it. Those typed for a game to be
+// resumed answer nothing the player was shown, the title shown ahead not being its screen: until
+// the game, replayed, waits for the player on its own screen, they are dropped.
 async function playOne(claim) {
-  const player = new PlayerInput(line => screen.showTyped(line), showWait);
+  let player = newPlayer();
   input = player;
   newGameButton.hidden = true;
   problem.hidden = true;
@@ -103,6 +116,11 @@ async function playOne(claim) {
   const loading = loadGame();  // while the tab finds its game
   loading.catch(() => {});     // its failure is told below
   const saved = await claim;
+  if (saved) {
+    player = newPlayer();
+    input = null;
+    screen.clear(false);
+  }
   const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
   say(saved ? "正在恢复上次的游戏…… Resuming your game…" : "正在加载…… Loading…");
   let createModule, wasm;
@@ -139,7 +157,7 @@ async function playOne(claim) {
     }
     say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
-  forgetGame(gameId);
+  forget(gameId);
   showWait("over");
   newGameButton.hidden = false;
   newGameButton.focus();
@@ -154,7 +172,6 @@ function saveTranscript() {
   focusGame();
 }
 
-listenForKeys(keys, data => input?.push(data));
 for (const button of document.querySelectorAll("#touch button")) {
   // The buttons type for the player; pressing one must not take the focus from the game.
   button.addEventListener("mousedown", event => event.preventDefault());
@@ -177,13 +194,15 @@ document.addEventListener("click", event => {
 });
 newGameButton.addEventListener("click", () => {
   // After a failure to load, the game kept from before the reload is still the one to play.
-  playOne(document.body.dataset.game === "failed" ? savedGame(gameId) : null);
+  playOne(document.body.dataset.game === "failed" ? keptGame(gameId) : null);
 });
 element("save").addEventListener("click", saveTranscript);
 playOne(claimGame().then(({id, game}) => {
   gameId = id;
   return game;
 }));
+// After the first game's player is there: keys typed before this script ran are in the field.
+listenForKeys(keys, data => input?.push(data));
 // Played offline after one visit: the service worker keeps every file of this build. It is
 // registered once the page has loaded, so that its copies do not slow the first game's loading.
 addEventListener("load", () => navigator.serviceWorker?.register("service_worker.js"));

@@ -16,7 +16,6 @@ export class PlayerInput {
     this.pending = [];  // chunks of typed text, oldest first
     this.line = "";     // the line being typed
     this.waiter = null; // {kind: "line" | "key", resolve}
-    this.ended = false; // whether the game has read the end of the input
   }
 
   push(data) {
@@ -100,7 +99,6 @@ export class PlayerInput {
     } else if (character === "\x04") {
       // As on a terminal: Ctrl-D sends what is typed so far, and on an empty line ends the input.
       if (this.line.length === 0) {
-        this.ended = true;
         this.give(null);
       } else {
         this.send(this.line);

@@ -4,7 +4,7 @@
 // whole game so far.
 
 // `game` is {clock, answers} (answers to replay; it collects the answers given from now on),
-// `player` a PlayerInput, `save(game)` keeps it. Returns read(kind), which gives the next "line"
+// `player` a PlayerInput, `save(game)` keeps the answer just added to it. Returns read(kind), which gives the next "line"
 // or "key" as text, or null when the input has ended.
 export function answersFor(game, player, save) {
   const replay = game.answers;

@@ -1,50 +1,28 @@
-// The games in progress, kept in the browser's local storage so that a reload, or a tab the
-// browser discarded, takes the player back to one. A game is its seed and what it read, so that is
-// what is kept: the clock reading that seeded it, and every line and key it was given, in order.
-// Each tab plays its own game under an id of its own: the id is kept in the tab's session storage,
-// which a reload keeps, and a Web Lock of that name says which open tab plays it, so that a
-// duplicated tab (which copies session storage) starts a game of its own and a newly opened tab
-// resumes only a game no open tab is playing. Storage that is full or switched off costs the
-// player the resume, never the game.
+// Which game each tab plays, so that a reload, or a tab the browser discarded, takes the player back
+// to one (the games themselves are kept by game_store.js). Each tab plays its own game under an id
+// of its own: the id is kept in the tab's session storage, which a reload keeps, and a Web Lock of
+// that name says which open tab plays it, so that a duplicated tab (which copies session storage)
+// starts a game of its own and a newly opened tab resumes only a game no open tab is playing.
+// Storage that is full or switched off costs the player the resume, never the game. Games kept in
+// local storage by earlier builds are moved into the database, each under an id no game has.
 
-const PREFIX = "qzvillage-game:";
+import {finishUnfinished, gameOk, keepGame, keptGame, keptIds, leaveUnfinished} from "./game_store.js";
+
+const PREFIX = "qzvillage-game:";  // before each lock's name, and each game's key in local storage
 const SESSION_KEY = "qzvillage-game-id";
 const OLD_KEY = "qzvillage-game";  // the one game kept before each tab had its own
+// When a tab's page went away (a reload, or the tab closed), by the browser's clock.
+const LEAVING = "qzvillage-leaving:";
 // How long a reloaded tab waits for its own game's lock, which the document it replaces may not
-// have given back yet; a duplicated tab waits as long before starting a game of its own.
+// have given back yet; a duplicated tab waits as long before starting a game of its own, and a
+// newly opened tab as long after a page went away before taking its game.
 const PATIENCE_MS = 1000;
 
 // What `use` makes of the local storage, or null when there is none to use (switched off, full).
 const local = use => { try { return use(localStorage); } catch { return null; } };
 const session = use => { try { return use(sessionStorage); } catch { return null; } };
-
-// An answer is one line (text, usually ending in its line feed, never empty: an empty line would
-// be the input's end) or one key.
-function answerOk(answer) {
-  const entries = Object.entries(answer ?? {});
-  const [kind, text] = entries[0] ?? [];
-  return entries.length === 1 && typeof text === "string" && text !== "" &&
-    (kind === "key" || (kind === "line" && !text.slice(0, -1).includes("\n")));
-}
-
-// {clock: seconds, answers: [{line: text} | {key: text}], saved: ms}, or null when there is none.
-// A malformed game is forgotten rather than replayed into a game that never happened.
-export function savedGame(id) {
-  const text = local(storage => storage.getItem(PREFIX + id));
-  let game = null;
-  try {
-    game = JSON.parse(text);
-  } catch {
-    // something else's text under the key
-  }
-  if (Number.isInteger(game?.clock) && Array.isArray(game.answers) && game.answers.every(answerOk)) {
-    return game;
-  }
-  if (text !== null) {
-    forgetGame(id);
-  }
-  return null;
-}
+const now = () => performance.timeOrigin + performance.now();  // not Date.now, which tests pin
+const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
 // Resolves to a function that gives back the lock `name`, or to null when another tab holds it
 // for longer than `patience` ms (0: not at all). Without Web Locks (a page not served securely)
@@ -61,54 +39,74 @@ function hold(name, patience) {
   });
 }
 
-function idsInStorage() {
-  local(storage => {
-    const old = storage.getItem(OLD_KEY);
-    if (old !== null) {
-      storage.setItem(`${PREFIX}old`, old);
-      storage.removeItem(OLD_KEY);
-    }
-  });
+const newId = () => Date.now().toString(36) + Math.random().toString(36).slice(2);
+
+// The games of earlier builds' local storage, moved into the database and removed: the one game of
+// the oldest under a new id, and each of the last build's that no open tab plays under its own.
+async function moveOldGames() {
   const keys = local(storage => Object.keys(storage)) ?? [];
-  return keys.filter(key => key.startsWith(PREFIX)).map(key => key.slice(PREFIX.length));
+  for (const key of keys.filter(name => name === OLD_KEY || name.startsWith(PREFIX))) {
+    const release = key === OLD_KEY ? () => {} : await hold(key, 0);
+    if (release) {
+      let game = null;
+      try {
+        game = JSON.parse(local(storage => storage.getItem(key)));
+      } catch {
+        // something else's text under the key
+      }
+      const id = key === OLD_KEY ? newId() : key.slice(PREFIX.length);
+      const kept = !game?.answers?.length || !gameOk(game) || await keepGame(id, game) || await keptGame(id);
+      if (kept) {
+        local(storage => storage.removeItem(key));
+      }
+      release();
+    }
+  }
 }
 
-const newId = () => Date.now().toString(36) + Math.random().toString(36).slice(2);
+// A lock on the game `id` of another tab, or null while a tab plays it. A tab whose page has just
+// gone away may be reloading, or closing and about to give its lock back: its game is left alone
+// for a moment, for it to take back or to give up.
+async function holdOthers(id) {
+  for (;;) {
+    const release = await hold(PREFIX + id, 0);
+    const gone = now() - Number(local(storage => storage.getItem(LEAVING + id)));
+    if (!(gone >= 0 && gone < PATIENCE_MS)) {
+      return release;
+    }
+    release?.();
+    await pause(PATIENCE_MS - gone);
+  }
+}
 
 // The game this tab plays, held for as long as the tab is open: {id, game}, where game is the
 // saved game to resume, or null to start a new one under that id.
 export async function claimGame() {
+  await finishUnfinished();
+  await moveOldGames();
   let id = session(storage => storage.getItem(SESSION_KEY));
-  let release = id && await hold(PREFIX + id, PATIENCE_MS);
-  let game = release && savedGame(id);
-  if (!game) {
-    // The most recently played of the games that no open tab is playing.
-    const others = idsInStorage().map(other => [other, savedGame(other)]).filter(([, saved]) => saved);
-    for (const [other, saved] of others.sort(([, a], [, b]) => (b.saved ?? 0) - (a.saved ?? 0))) {
-      const releaseOther = other !== id && await hold(PREFIX + other, 0);
-      if (releaseOther) {
-        release?.();
-        [id, release, game] = [other, releaseOther, saved];
-        break;
-      }
+  let release = id === null ? null : await hold(PREFIX + id, PATIENCE_MS);
+  let game = release && await keptGame(id);
+  // Else the most recently played of the games that no open tab is playing.
+  for (const other of game ? [] : await keptIds()) {
+    const releaseOther = other === id ? null : await holdOthers(other);
+    const saved = releaseOther && await keptGame(other);
+    if (saved) {
+      release?.();
+      [id, release, game] = [other, releaseOther, saved];
+      break;
     }
+    releaseOther?.();
   }
   if (!release) {
     id = newId();
     await hold(PREFIX + id, PATIENCE_MS);
   }
   session(storage => storage.setItem(SESSION_KEY, id));
+  local(storage => storage.removeItem(LEAVING + id));
+  addEventListener("pagehide", () => {
+    leaveUnfinished();
+    local(storage => storage.setItem(LEAVING + id, String(now())));
+  });
   return {id, game};
-}
-
-export function saveGame(id, game) {
-  try {
-    localStorage.setItem(PREFIX + id, JSON.stringify({...game, saved: Date.now()}));
-  } catch {
-    forgetGame(id);  // full: the game kept before this answer would resume a game gone another way
-  }
-}
-
-export function forgetGame(id) {
-  local(storage => storage.removeItem(PREFIX + id));
 }

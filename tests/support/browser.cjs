@@ -29,8 +29,10 @@ const TYPES = {
 // it, and told to check back before using a copy it keeps. Nothing outside the folder is served.
 // `answers` maps a file's name to another answer, looked up at each request: {status} answers that
 // status with no file, {type} sends the file as that type, {drop: true} closes the connection
-// unanswered, as a failing network would. Resolves to the listening server; `server.url` is its
-// address, ending in "/".
+// unanswered, as a failing network would, {edit} sends what the function edit(bytes) makes of the
+// file, {cut: true} closes the connection halfway through the file, and {falseGzip: true} says the
+// file is gzipped when it is not. Resolves to the listening server; `server.url` is its address,
+// ending in "/".
 function serve(folder, answers = {}) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
@@ -49,11 +51,17 @@ function serve(folder, answers = {}) {
         return;
       }
       if (file.endsWith(".html")) data = withPreload(data, request.url);
+      if (answer.edit) data = answer.edit(data);
       const headers = {"Content-Type": answer.type ?? TYPES[path.extname(file)] ?? "application/octet-stream",
         "Cache-Control": "no-cache", "Vary": "Accept-Encoding"};
-      if (/\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
-        data = zlib.gzipSync(data, {level: 9});
+      if (answer.falseGzip || /\bgzip\b/.test(request.headers["accept-encoding"] ?? "")) {
+        data = answer.falseGzip ? data : zlib.gzipSync(data, {level: 9});
         headers["Content-Encoding"] = "gzip";
+      }
+      if (answer.cut && request.method === "GET") {
+        response.writeHead(200, {...headers, "Content-Length": data.length});
+        response.write(data.subarray(0, data.length >> 1), () => request.socket.destroy());
+        return;
       }
       response.writeHead(200, headers);
       response.end(data);
@@ -109,14 +117,16 @@ const findPrograms = () => ({
 
 // Starts `engine` headless (WebKit under xvfb-run when there is no display): Chromium and Firefox
 // through puppeteer-core (Firefox over WebDriver BiDi), WebKit through webdriver.cjs.
+// `programs.profile` names a folder for Chromium's or Firefox's profile, kept after it closes.
 function startEngine(engine, puppeteer, programs) {
   const needed = {chromium: ["chromium"], firefox: ["firefox"], webkit: ["webkit-driver", "minibrowser"]}[engine];
   for (const program of needed.filter(name => !programs[name])) {
     throw new Error(`no ${program} was found: install it, or name it with --${program} PATH`);
   }
-  if (engine === "chromium") return launch(puppeteer, programs.chromium);
+  const profile = programs.profile ? {userDataDir: programs.profile} : {};
+  if (engine === "chromium") return launch(puppeteer, programs.chromium, profile);
   if (engine === "firefox") {
-    return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: true,
+    return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: true, ...profile,
       extraPrefsFirefox: {"network.captive-portal-service.enabled": false, "network.connectivity-service.enabled": false}});
   }
   return require("./webdriver.cjs").startWebKit(programs["webkit-driver"], programs.minibrowser, PRELOADS);

@@ -12,8 +12,9 @@ const net = require("node:net");
 
 const COMMAND_LIMIT_MS = 60000;
 // puppeteer's key names as WebDriver's characters; KeyX and DigitN are their character.
-const KEYS = {Enter: "\uE007", Backspace: "\uE003", ArrowUp: "\uE013", ArrowDown: "\uE015", Shift: "\uE008",
-  Control: "\uE009", Escape: "\uE00C", Tab: "\uE004", Space: " "};
+const KEYS = {Enter: "\uE007", Backspace: "\uE003", ArrowUp: "\uE013", ArrowDown: "\uE015", ArrowLeft: "\uE012",
+  Home: "\uE011", End: "\uE010", F1: "\uE031", Shift: "\uE008", Control: "\uE009", Escape: "\uE00C", Tab: "\uE004",
+  Space: " "};
 const keyValue = key => KEYS[key] ?? key.replace(/^Key([A-Z])$/, (_, letter) => letter.toLowerCase()).replace(/^Digit/, "");
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
