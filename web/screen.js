@@ -116,8 +116,8 @@ export class Screen {
     }
     this.aheadWritten += shown;
     if (this.aheadWritten === this.aheadText.length) {  // written whole: the game's first lines
-      const text = this.aheadText;
-      this.open = {element: this.ahead, lines: text.split("\n").length - 1, characters: text.length};
+      const title = this.aheadText;
+      this.open = {element: this.ahead, lines: title.split("\n").length - 1, characters: title.length};
       this.ahead = null;
     }
     return text.slice(shown);

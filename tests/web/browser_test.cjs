@@ -581,14 +581,12 @@ const CASES = [
       await tab.evaluateOnNewDocument(breakStorage);
       await tab.goto(fresh.url);
       await waitFor(tab, "line");
-      const [titleAgain, loadingTold] = await tab.evaluate(() => [window.titleAgain, window.loadingTold]);
-      assert.equal(titleAgain, 0, "the title shown ahead was put into the log again");
-      assert.deepEqual(loadingTold, [], "the status announced loading");
       await typeLines(tab, HERO);
       await waitFor(tab, "key");
       await tab.reload();
       await waitFor(tab, "line");
       assert.equal(await transcript(tab), TITLE, way);
+      await tab.close();
       fresh.close();
     }
   }],
