@@ -10,6 +10,7 @@ import {PlayerInput} from "./player_input.js";
 import {answersFor} from "./replay.js";
 import {claimGame} from "./saved_game.js";
 import {Screen} from "./screen.js";
+import {Speech} from "./speech.js";
 
 const ENDINGS = {
   victory: "胜利！魔王已被打败。 Victory: the demon king is beaten.",
@@ -21,7 +22,8 @@ const ENDINGS = {
 const TOUCH_KEYS = {enter: "\r", backspace: "\x7f", continue: " "};
 
 const element = id => document.getElementById(id);
-const screen = new Screen(element("terminal"), element("output"), element("typed"));
+const speech = new Speech(element("spoken"), element("pauses"));
+const screen = new Screen(element("terminal"), element("output"), element("typed"), speech);
 const keys = element("keys");
 const newGameButton = element("new-game");
 const problem = element("cannot-load");
@@ -46,8 +48,12 @@ function transcriptBytes() {
 // a promise of every answer given so far being kept.
 window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen, saved: written};
 
+// Words said again are not changed, so that a screen reader does not announce them again.
 function say(text) {
-  element("status").textContent = text;
+  const status = element("status");
+  if (status.textContent !== text) {
+    status.textContent = text;
+  }
 }
 
 // On a touch screen the field takes no focus of its own accord: that would raise the on-screen
@@ -61,6 +67,7 @@ function focusGame() {
 function showWait(kind) {
   document.body.dataset.game = kind;
   if (kind === "line" || kind === "key") {
+    speech.tell(kind);
     focusGame();
   }
 }
@@ -71,20 +78,22 @@ function reader(game, player) {
   const read = answersFor(game, player, kept => keepAnswer(gameId, kept));
   return async kind => {
     const text = await read(kind);
+    speech.forget();
+    keys.removeAttribute("aria-describedby");  // the title shown ahead, which this answered
     if (text === null) {
       return null;
     }
     const bytes = encoder.encode(text);
     if (kind === "line") {
       transcript.push(bytes);
-      screen.writeText(text);
+      screen.echo(text);
     }
     return bytes;
   };
 }
 
 function showProblem(text) {
-  screen.clear(false);  // no title for a game that cannot start
+  screen.clear();  // no title for a game that cannot start
   document.body.dataset.game = "failed";
   problem.textContent = text;
   problem.hidden = false;
@@ -109,7 +118,7 @@ async function playOne(claim) {
   input = player;
   newGameButton.hidden = true;
   problem.hidden = true;
-  screen.clear();
+  screen.clearForGame();
   transcript = [];
   delete document.body.dataset.ending;
   showWait("loading");
@@ -144,7 +153,8 @@ async function playOne(claim) {
   try {
     const played = playGame(createModule, wasm, side);
     say("");
-    const ending = await played;
+    element("status").removeAttribute("aria-live");  // its words from now on are news
+    const ending = await played.finally(() => speech.tell("over"));
     if (ending) {
       document.body.dataset.ending = ending;
     }

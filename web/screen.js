@@ -1,25 +1,30 @@
 // The game's screen: the text the game wrote and the answers it read, drawn into the page as
 // plain text that wraps at the width it is given, with the line being typed after it. The game
 // writes lines and never moves a cursor, so nothing else is needed; being the page's own text, it
-// is in the accessibility tree and follows the browser's zoom, find and selection.
+// is in the accessibility tree and follows the browser's zoom, find and selection. What a screen
+// reader announces of it is told apart (speech.js).
 //
 // A long game stays as quick as a short one: new text goes into an open part after the old text,
 // and once that part holds enough whole lines it is closed, becoming a block of its own that the
-// browser lays out once and skips while it is out of sight (page.css). A write lays out only the
-// open part, never the whole game; the text itself, and so find and screen readers, are unchanged.
+// browser lays out once. A write lays out only the open part, never the whole game, and touches
+// no text already drawn. Parts begin and end at a line's end, so closing one changes nothing of
+// what is shown, selected or copied.
 
 // The page's HTML shows the game's title before the game has loaded, so that the player reads it,
 // and may answer it, as soon as the page is drawn. The game then writes the same text: what it
-// writes of the title is taken as already shown, and a game that writes anything else removes it.
+// writes of the title is taken as already shown, and the title becomes the first open part; a
+// game that writes anything else removes it.
 //
 // A part is closed at the end of a line once it holds this many lines or characters.
 const BLOCK_LINES = 100;
 const BLOCK_CHARACTERS = 6000;
 
 export class Screen {
-  // `box` scrolls; `output` holds what the game wrote and read, `typed` the line being typed.
-  constructor(box, output, typed) {
+  // `box` scrolls; `output` holds what the game wrote and read, `typed` the line being typed;
+  // `speech` is told what the game writes.
+  constructor(box, output, typed, speech) {
     this.box = box;
+    this.speech = speech;
     this.output = output;
     this.typed = typed;
     this.decoder = new TextDecoder();
@@ -33,13 +38,28 @@ export class Screen {
     new ResizeObserver(() => { box.scrollTop = box.scrollHeight; }).observe(box);
   }
 
-  // Everything but a title shown ahead of a game that has not written yet: a game about to start
-  // writes it again, unless `keepAhead` is false.
-  clear(keepAhead = true) {
-    if (!keepAhead || this.aheadWritten > 0) {
+  // Everything, for a game that cannot start.
+  clear() {
+    this.ahead = null;
+    this.empty();
+  }
+
+  // Everything but a title shown ahead that no game has written yet: the game about to start
+  // writes it.
+  clearForGame() {
+    if (this.aheadWritten > 0) {
       this.ahead = null;
     }
-    this.output.replaceChildren(...(this.ahead ? [this.ahead] : []));
+    this.empty();
+  }
+
+  // A title kept is left in place: put in again, it would be new text to a screen reader.
+  empty() {
+    for (const node of [...this.output.childNodes]) {
+      if (node !== this.ahead) {
+        node.remove();
+      }
+    }
     this.typed.textContent = "";
     this.decoder = new TextDecoder();
     this.open = null;
@@ -50,15 +70,24 @@ export class Screen {
     this.writeText(this.decoder.decode(bytes, {stream: true}));
   }
 
+  // The game's own text.
   writeText(text) {
-    if (this.ahead) {
-      text = this.writeAhead(text);
-    }
+    const shown = this.ahead ? this.writeAhead(text) : text;
+    this.speech.add(shown);
+    this.draw(shown);
+  }
+
+  // An answer the game read as a line, shown where the game read it. A screen reader has echoed
+  // it as it was typed, so it is not told again.
+  echo(text) {
+    this.draw(this.ahead ? this.writeAhead(text) : text);
+  }
+
+  draw(text) {
     if (text.length === 0) {
       return;
     }
-    // A node for each piece, so that a screen reader hears each one once as it is added; the
-    // text already shown is never touched again.
+    // The text already shown is never touched again: each piece is a node of its own.
     if (this.open === null) {
       const element = document.createElement("span");
       element.append(text);
@@ -86,18 +115,18 @@ export class Screen {
       return written + text;
     }
     this.aheadWritten += shown;
-    if (this.aheadWritten === this.aheadText.length) {
-      this.ahead = null;  // written whole: it stays, as the game's first lines
+    if (this.aheadWritten === this.aheadText.length) {  // written whole: the game's first lines
+      const title = this.aheadText;
+      this.open = {element: this.ahead, lines: title.split("\n").length - 1, characters: title.length};
+      this.ahead = null;
     }
     return text.slice(shown);
   }
 
-  // The part ends with a line feed, so as a block it shows the same lines, and the text after
-  // it starts on a line of its own as before. Its line count sizes it while it is unseen.
+  // The part ends with a line feed and began at a line's start, so as a block it shows the same
+  // lines.
   closeOpenPart() {
-    const {element, lines} = this.open;
-    element.className = "closed";
-    element.style.setProperty("--lines", String(lines));
+    this.open.element.className = "closed";
     this.open = null;
   }
 

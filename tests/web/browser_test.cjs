@@ -346,8 +346,11 @@ const CASES = [
   ["a long game: old text stays in closed blocks that no later answer touches, and an answer is kept alone; the screen is the transcript",
     async page => {
       await typeLines(page, ["1"]);
-      await paste(page, "勇者\nn\n".repeat(150));  // two lines each, three hundred in all
-      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 152);
+      // First a name long enough to fill a block inside its question's line, then two lines each,
+      // three hundred in all.
+      const long = Array.from({length: 7000}, (_, i) => "甲乙丙丁戊己庚辛壬癸"[i % 10]).join("");
+      await paste(page, `${long}\nn\n` + "勇者\nn\n".repeat(150));
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 153);
       const closed = await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent));
       assert.ok(closed.length >= 2, `${closed.length} closed blocks`);
       assert.ok(closed.every(text => text.endsWith("\n")), "a closed block that does not end its last line");
@@ -370,22 +373,90 @@ const CASES = [
         }
       });
       await typeLines(page, [...Array(60)].flatMap(() => ["勇者", "n"]));
-      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 212);
+      await page.waitForFunction(() => window.qz.transcript().split("请输入你的名字：").length === 213);
       assert.deepEqual(await page.evaluate(() => window.changes), []);
       const stored = await page.evaluate(() => window.stored);
       assert.ok(stored < 120 * 200, `${stored} characters stored for 120 answers`);
       assert.deepEqual(await page.$$eval("#output > .closed", blocks => blocks.map(block => block.textContent))
         .then(now => now.slice(0, closed.length)), closed);
       assert.equal(await screenText(page), await transcript(page));
+      // Blocks begin and end with lines, so that the whole log selected, as laid out and out of
+      // sight, is the transcript.
+      const before = await page.$$eval("#output > .closed", blocks => blocks.map(block => {
+        const range = document.createRange();
+        range.setStart(block.parentNode, 0);
+        range.setEndBefore(block);
+        return range.toString();
+      }));
+      assert.ok(before.every(text => text === "" || text.endsWith("\n")), "a closed block that begins inside a line");
+      const selected = await page.evaluate(() => {
+        document.getSelection().selectAllChildren(document.getElementById("output"));
+        return document.getSelection().toString();
+      });
+      assert.ok(selected === await transcript(page), `the whole log selected is not the transcript: ${selected.length} characters`);
     }],
-  ["the game's text is in the accessibility tree, and text inserted without a key press is taken", async (page, env) => {
-    if (!env.cannot("accessibility")) {
-      const tree = JSON.stringify(await page.accessibility.snapshot({interestingOnly: false}));
-      assert.ok(tree.includes("QZ村战魔王") && tree.includes("1新游戏"), "the title is not in the accessibility tree");
-    }
-    await typeLines(page, ["1", "阿强"]);  // text inserted without a key press or a composition
-    await shows(page, "你的名字是：阿强确定吗？(Y/N):");
-  }],
+  ["the game's text is in the accessibility tree, the title describes the field until answered, and text inserted without a key press is taken",
+    async (page, env) => {
+      // What describes the field for a screen reader that comes to it.
+      const textbox = node => (node.role === "textbox" ? node : node.children?.map(textbox).find(Boolean));
+      const field = async () => textbox(await page.accessibility.snapshot({interestingOnly: false}))?.description ?? "";
+      const readable = !env.cannot("accessibility");
+      if (readable) {
+        const tree = JSON.stringify(await page.accessibility.snapshot({interestingOnly: false}));
+        assert.ok(tree.includes("QZ村战魔王") && tree.includes("1新游戏"), "the title is not in the accessibility tree");
+        assert.match(await field(), /^QZ村战魔王\s+1新游戏\s+2退出游戏\s+选择：$/, "the field's description at the title");
+      }
+      await typeLines(page, ["1", "阿强"]);  // text inserted without a key press or a composition
+      if (readable) assert.equal(await field(), "", "the title still describes the field");
+      await shows(page, "你的名字是：阿强确定吗？(Y/N):");
+    }],
+  ["a screen reader is told each write once, in order, and its new lines alone; each pause after the text it ends",
+    async (tab, env) => {
+      // From before the page's own scripts: what goes into each live region, the title put into
+      // the log once the page is parsed, and words of loading the status announces.
+      await tab.evaluateOnNewDocument(() => {
+        Object.assign(window, {told: [], titleAgain: 0, loadingTold: []});
+        new MutationObserver(records => records.forEach(({target, addedNodes}) => {
+          const element = target.nodeType === Node.ELEMENT_NODE ? target : target.parentElement;
+          for (const node of addedNodes) {
+            if (element.matches("#spoken, #pauses")) window.told.push([element.id, node.textContent]);
+            const parsed = document.readyState !== "loading";
+            if (parsed && element.closest("#output") && node.textContent.includes("1新游戏")) window.titleAgain++;
+          }
+          const status = element.closest("#status");
+          if (status && status.getAttribute("aria-live") !== "off" && /Loading/.test(status.textContent)) {
+            window.loadingTold.push(status.textContent);
+          }
+        })).observe(document, {childList: true, subtree: true, characterData: true});
+      });
+      const fresh = await serve(env.site);  // no service worker serves the page without the scripts
+      await tab.goto(fresh.url);
+      await waitFor(tab, "line");
+      const [titleAgain, loadingTold] = await tab.evaluate(() => [window.titleAgain, window.loadingTold]);
+      assert.equal(titleAgain, 0, "the title shown ahead was put into the log again");
+      assert.deepEqual(loadingTold, [], "the status announced loading");
+      await typeLines(tab, HERO);
+      for (const pauses of [1, 2]) {  // a key once each pause is told
+        await tab.waitForFunction(n => window.told.filter(([region]) => region === "pauses").length === n, {}, pauses);
+        await tab.keyboard.press("KeyX");
+      }
+      await waitFor(tab, "line");
+      const told = await tab.evaluate(() => window.told);
+      // Told: the transcript after the title, without the answers typed, the rule lines or blank lines.
+      const heard = (await transcript(tab)).slice(TITLE.length).replace("1\n请输入你的名字：勇者\n", "请输入你的名字：\n")
+        .replaceAll("(Y/N):y\n", "(Y/N):\n").split("\n").filter(line => !/^(=*|-*)$/.test(line));
+      assert.deepEqual(told.map(([, text]) => text).join("\n").split("\n"), heard);
+      const pauses = told.flatMap(([region, text], index) => (region === "pauses" ? [[index, text]] : []));
+      assert.deepEqual(pauses.map(([, text]) => text), ["按任意键继续...", "按任意键继续..."], "the pauses");
+      assert.ok(pauses.every(([index]) => told[index - 1]?.[0] === "spoken"), "a pause before the text it ends");
+      // Resumed after a reload, the game is told from its last wait, not replayed aloud.
+      await tab.reload();
+      await waitFor(tab, "line");
+      const resumed = await tab.evaluate(() => window.told ?? null);
+      if (resumed === null) env.skip("the listener, as the service worker served the reloaded page");
+      else assert.deepEqual(resumed, [told[told.length - 1]], "a resumed game told whole");
+      fresh.close();
+    }],
   ["the window's size: text large enough, nothing sideways, prompt and buttons on screen, also turned",
     async (page, env) => {
       const windows = [[360, 740, true], [390, 844, true], [1280, 800, false], [1366, 768, false]];

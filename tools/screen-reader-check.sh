@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The page heard through a real screen reader: Orca reads the opening of a game in Firefox and in
+# Chromium on a virtual display, speech-dispatcher writes what it says to a file, and
+# tests/web/screen_reader_test.cjs checks it and prints it. Not part of tools/ci-web.sh, being
+# slow (each engine waits for the speech to fall quiet after every answer); run it after a change
+# to what the page announces.
+#   tools/screen-reader-check.sh [--engines chromium,firefox] [--keep DIR] [--orca-debug FILE]
+# Needs the site (cmake --workflow --preset web, or tools/ci-web.sh, which also installs the
+# browsers). Installs what else it needs with apt-get when it is missing (as root): Orca,
+# speech-dispatcher, the accessibility bus, xdotool, a virtual display and a session bus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+need=()
+command -v orca >/dev/null || need+=(orca)
+command -v speech-dispatcher >/dev/null || need+=(speech-dispatcher)
+[ -x /usr/libexec/at-spi-bus-launcher ] || need+=(at-spi2-core)
+command -v xdotool >/dev/null || need+=(xdotool)
+command -v xvfb-run >/dev/null || need+=(xvfb)
+command -v xauth >/dev/null || need+=(xauth)
+command -v dbus-run-session >/dev/null || need+=(dbus-daemon)
+if [ ${#need[@]} -gt 0 ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
+fi
+[ -f build/web/site/index.html ] || { echo "no site in build/web/site: build the web preset first" >&2; exit 1; }
+
+# One session bus for the accessibility bus, Orca and the browsers; the display has no window
+# manager, so the test gives the browser's window the keyboard itself.
+NODE_PATH=build/web/npm/node_modules xvfb-run -a -s "-screen 0 1280x1024x24" \
+  dbus-run-session -- node tests/web/screen_reader_test.cjs --site build/web/site "$@"
