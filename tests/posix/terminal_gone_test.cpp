@@ -85,11 +85,18 @@ TEST(TerminalGone, HangUpAtAPauseEndsTheWaitAtOnce)
     const Played withoutTerminal = playDetached(gameAnswers("Ab", 150), pipeOutput, false);
     ASSERT_TRUE(withoutTerminal.transcript && exitedWith(withoutTerminal.ended, 0));
 
-    for (const bool hangUpIgnored : {false, true}) {
-        SCOPED_TRACE(hangUpIgnored ? "SIGHUP ignored" : "SIGHUP at its default");
+    // The last row waits in ppoll: every descriptor below FD_SETSIZE was taken before the game.
+    const struct {
+        bool hangUpIgnored;
+        bool descriptorsLeaked;
+    } rows[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& [hangUpIgnored, descriptorsLeaked] : rows) {
+        SCOPED_TRACE(std::string(hangUpIgnored ? "SIGHUP ignored" : "SIGHUP at its default") +
+                     (descriptorsLeaked ? ", the terminal beyond FD_SETSIZE" : ""));
         PtySession session;
         GameSetup setup;
         setup.launch = Launch::Alone;
+        setup.descriptorsLeaked = descriptorsLeaked;
         setup.answers = Answers::ThroughPipe;
         setup.outputToPipe = true;
         if (hangUpIgnored) {
