@@ -19,10 +19,7 @@ command -v xdotool >/dev/null || need+=(xdotool)
 command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
 command -v dbus-run-session >/dev/null || need+=(dbus-daemon)
-if [ ${#need[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${need[@]}"
-fi
+tools/install-packages.sh "${need[@]}"
 [ -f build/web/site/index.html ] || { echo "no site in build/web/site: build the web preset first" >&2; exit 1; }
 
 # One session bus for the accessibility bus, Orca and the browsers; the display has no window
