@@ -128,7 +128,7 @@ async function playOne(claim) {
   if (saved) {
     player = newPlayer();
     input = null;
-    screen.clear(false);
+    screen.clear();  // its own screen, not the title shown ahead
   }
   const game = saved ?? {clock: Math.floor(Date.now() / 1000), answers: []};
   say(saved ? "正在恢复上次的游戏…… Resuming your game…" : "正在加载…… Loading…");

@@ -38,7 +38,7 @@ export class Screen {
     new ResizeObserver(() => { box.scrollTop = box.scrollHeight; }).observe(box);
   }
 
-  // Everything, for a game that cannot start.
+  // Everything, the title shown ahead too: for a game that cannot start, or one resumed.
   clear() {
     this.ahead = null;
     this.empty();

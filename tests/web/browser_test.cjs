@@ -774,6 +774,17 @@ const CASES = [
         Object.assign(Storage.prototype, {setItem: full});
         Object.assign(IDBObjectStore.prototype, {put: full, add: full});
       },
+      // As a disk that fills up while the answer is written: the transaction aborts.
+      fullAtCommit: () => {
+        const abort = function () {
+          try {
+            this.transaction.abort();
+          } catch {
+            // aborted already by the first write
+          }
+        };
+        Object.assign(IDBObjectStore.prototype, {put: abort, add: abort, delete: abort});
+      },
       off: () => ["localStorage", "sessionStorage", "indexedDB"].forEach(name => Object.defineProperty(window, name,
         {get() { throw new DOMException("off", "SecurityError"); }})),
     };
