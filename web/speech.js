@@ -5,7 +5,7 @@
 // and once: when the game waits, what it wrote since it last waited is told, its rule lines of =
 // and - (which carry nothing) left out; at a pause, the pause's own words follow, short and
 // alone, so that a player hears that a key is wanted. They go into a second region (of two
-// elements added to one region at once, Orca reads only the last), a frame after the text, as
+// elements added to one region at once, Orca reads only the last), a moment after the text, as
 // Chromium may send a change of one region ahead of an earlier change of another. The player's
 // answers, which the screen reader has already echoed key by key, are not told again.
 
@@ -16,6 +16,9 @@ const KEPT = 4;
 // Old announcements are removed this long after the last one was made. Removed in the task that
 // adds new ones, they take the new ones with them in Firefox: Orca hears nothing.
 const TRIM_AFTER_MS = 2000;
+// The pause's words follow the text this long after it. Chromium sends the changes of two regions
+// made within a frame or two of each other in either order, and the pause was heard first.
+const PAUSE_AFTER_MS = 250;
 
 export class Speech {
   // `text` and `pauses` are the unseen live regions, in that order in the page.
@@ -23,7 +26,7 @@ export class Speech {
     this.regions = {text, pauses};
     this.pending = "";  // what the game wrote since it last waited
     this.trim = null;   // the timer that removes old announcements
-    this.pause = 0;     // the frame that tells a pause's words, while it waits to
+    this.pause = 0;     // the timer that tells a pause's words, while it waits to
   }
 
   // The game's text, as the screen draws it.
@@ -35,7 +38,7 @@ export class Speech {
   // answer has none), is never told.
   forget() {
     this.pending = "";
-    cancelAnimationFrame(this.pause);  // a pause already over is not told
+    clearTimeout(this.pause);  // a pause already over is not told
   }
 
   // The game waits for a "line" or a "key", or has ended ("over").
@@ -50,10 +53,7 @@ export class Speech {
       text = lines.slice(0, end);
     }
     this.announce(this.regions.text, text.split("\n").filter(line => !SILENT_LINE.test(line)).join("\n"));
-    // The frame after the one that shows the text.
-    this.pause = requestAnimationFrame(() => {
-      this.pause = requestAnimationFrame(() => this.announce(this.regions.pauses, pause.trim()));
-    });
+    this.pause = setTimeout(() => this.announce(this.regions.pauses, pause.trim()), PAUSE_AFTER_MS);
   }
 
   announce(region, text) {

@@ -164,6 +164,12 @@ function checkSpeech(said, marks) {
   const enemy = heard.findIndex(u => u.text.includes("遇到了第1个敌人"));
   assert.match(heard[enemy + 1]?.text ?? "", /^按任意键继续\S*$/, "the pause after the first enemy");
   assert.ok(!heard[enemy].text.includes("按任意键"), "the pause is part of a longer utterance");
+  // Every pause is the last thing heard before the key that ends it.
+  said.forEach((utterance, at) => {
+    if (echo(utterance) || !utterance.text.startsWith("按任意键继续")) return;
+    const next = said.findIndex((later, index) => index > at && !echo(later));
+    assert.ok(next < 0 || marks.some(mark => mark.at > at && mark.at <= next), `a pause heard before its text: ${said[next]?.text}`);
+  });
   // An answer is heard as it is typed, not again with what follows.
   for (const {at, answer} of marks.filter(mark => mark.answer !== " ")) {
     const next = said.slice(at).find(u => !echo(u));
