@@ -1,6 +1,7 @@
 // The console as the game sees it: where text goes, where answers come from, and the pause.
 // Game logic writes and reads only through these functions, so a whole game can run on memory in
-// tests exactly as it runs on a terminal.
+// tests exactly as it runs on a terminal. The game uses no C++ stream and no printf-style
+// formatting, only these: with their locales, they would be most of the browser's download.
 #pragma once
 
 #include "console/console_reader.h"
