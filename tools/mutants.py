@@ -13,13 +13,16 @@ import subprocess
 import sys
 import tempfile
 import time
+from pathlib import Path
 
 ROOTS = ["app", "combat", "console", "random", "web"]
 SOURCE = re.compile(r"(app|combat|console(?!/windows/|/none/)|random)/.*\.(cpp|h)$|(web|console/web)/[^/]*\.js$")
+WEB = ("web/", "console/web/")
 NEST = r"[^()]*(?:\((?:[^()]|\([^()]*\))*\)[^()]*)*"  # text with parentheses two deep
 TERM = r"(?:[^()|&;,?]|\([^()]*\))+"  # an operand of || holding no other && or ||
 INT = r"(?<![\w.'])\d{1,9}(?![\w.'])"
 KIND = r"\b[A-Z]\w*::[A-Z]\w*\b|\b[A-Z][A-Z0-9_]{2,}\b"  # an enumerator or a flag
+KIN = r"\w+::|\w{1,3}_|\w{3}"  # what names of a kind begin with: their enumeration, or SIG, SIG_, O_
 SWAP = dict(zip("< <= > >= == != === !== && ||".split(), "<= < >= > != == !== === || &&".split()))
 # The slips: the languages each applies to (c: C++, j: JavaScript), what it matches in a line's code
 # (its literals blanked), and its replacement: text, or a function of the text matched and the game's
@@ -45,10 +48,11 @@ OPERATORS = [
 # regex, BROWSER, or None for the GoogleTest suites of the files the label names.
 BROWSER = "browser"
 COVERAGE = [
-    (("web/", "console/web/"), [("Chromium", BROWSER)]),
+    (WEB, [("Chromium", BROWSER)]),
     (("console/posix/",), [("tests/posix/{stem}_test.cpp", None), ("tests/posix/*.cpp", None),
                            ("e2e_test_hostile_input", "^e2e_test_hostile_input$")]),
-    (("",), [("tests/{stem}_test.cpp", None), ("the unit and terminal tests", r"\."), ("the end-to-end tests", "^e2e_")]),
+    (("",), [("tests/{stem}_test.cpp", None), ("the unit and terminal tests", r"\."),
+             ("the end-to-end tests", "^e2e_")]),
 ]
 
 
@@ -60,8 +64,8 @@ def browser_command(args):
 
 
 def other(name, names):
-    """The next name of name's kind: of its enumeration, or a flag with the same prefix (SIG, SIG_, O_)."""
-    kind = sorted(n for n in names if re.match(r"\w+::|\w{1,3}_|\w{3}", n)[0] == re.match(r"\w+::|\w{1,3}_|\w{3}", name)[0])
+    """The next of name's kind among names, or None when it is the only one."""
+    kind = sorted(n for n in names if re.match(KIN, n)[0] == re.match(KIN, name)[0])
     return kind[(kind.index(name) + 1) % len(kind)] if name in kind else None
 
 
@@ -75,7 +79,7 @@ def code_of(line):
 def mutants_of(path, numbers, names):
     """Every slip of the given lines of one file, as (file, line, column, text replaced, replacement)."""
     found, starts, language = [], True, "j" if path.endswith(".js") else "c"
-    for number, line in enumerate(open(path, encoding="utf-8").read().split("\n"), 1):
+    for number, line in enumerate(Path(path).read_text(encoding="utf-8").split("\n"), 1):
         code = code_of(line)
         for languages, pattern, replacement in OPERATORS if number in numbers and code.strip() else []:
             for match in re.finditer(pattern, code) if language in languages and (starts or pattern[0] != "^") else []:
@@ -89,7 +93,7 @@ def mutants_of(path, numbers, names):
 def changed_lines(base, paths):
     """The lines added or changed since base, the working tree's changes included, by file."""
     lines, path = {}, None
-    for row in git("diff", "-U0", "--no-ext-diff", "--no-renames", "--diff-filter=AM", base, "--", *paths).splitlines():
+    for row in git("diff", "-U0", "--no-ext-diff", "--no-renames", "--diff-filter=AM", base, "--", *paths).split("\n"):
         if row.startswith("+++ "):
             path = row[6:] if SOURCE.match(row[6:]) else None
         elif row.startswith("@@") and path:
@@ -103,8 +107,9 @@ def sample(candidates, count, seed):
     rng, by_line = random.Random(seed), {}
     for candidate in candidates:
         by_line.setdefault(candidate[:2], []).append(candidate)
-    ranked = [(rank, rng.random(), c) for group in by_line.values() for rank, c in enumerate(rng.sample(group, len(group)))]
-    return [c for _, _, c in sorted(ranked)[:count]]
+    ranked = [(rank, rng.random(), mutant) for group in by_line.values()
+              for rank, mutant in enumerate(rng.sample(group, len(group)))]
+    return [mutant for _, _, mutant in sorted(ranked)[:count]]
 
 
 def stages_for(path):
@@ -113,43 +118,48 @@ def stages_for(path):
     for label, selection in next(stages for prefixes, stages in COVERAGE if path.startswith(prefixes)):
         files = git("ls-files", label.format(stem=stem)).split() if selection is None else []
         suites = sorted(set(re.findall(r"(?m)^(?:TEST|TEST_F|TEST_P|TYPED_TEST)\(\s*(\w+)",
-                                       "".join(open(f, encoding="utf-8").read() for f in files))))
+                                       "".join(Path(f).read_text(encoding="utf-8") for f in files))))
         if selection or suites:
             yield label.format(stem=stem), selection or rf"(^|/)({'|'.join(suites)})\."
 
 
-def git(*args):
-    return subprocess.run(["git", *args], check=True, capture_output=True, text=True).stdout
+def git(*args, must=True):
+    """What git prints, stripped; when it fails, None, or the end of this program if it must not."""
+    done = subprocess.run(["git", *args], capture_output=True, text=True)
+    if done.returncode != 0 and must:
+        sys.exit(f"mutants: git {args[0]}: {done.stderr.strip()}")
+    return done.stdout.strip() if done.returncode == 0 else None
 
 
 def run(command, limit, tree):
     """Runs command in the scratch copy, in a session of its own, for at most limit seconds, then kills
-    all it left: its status (None when time ran out) and output. A game a test started in a session of
-    its own runs a program of the copy; a browser holds the copy's mark in its environment."""
-    mark = f"QZ_MUTANTS={tree}\0".encode()
+    all it left: its status (None when time ran out) and output."""
     with tempfile.TemporaryFile("w+", errors="replace") as log:
         proc = subprocess.Popen(command, cwd=tree, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                start_new_session=True, env=dict(os.environ, QZ_MUTANTS=tree,
-                                                                 NODE_PATH=f"{tree}/build/web/npm/node_modules"))
+                                start_new_session=True, env=dict(os.environ, QZ_MUTANTS=tree))
         try:
             status = proc.wait(limit)
         except subprocess.TimeoutExpired:
             status = None
         finally:
-            while strays := [pid for pid in map(int, filter(str.isdigit, os.listdir("/proc"))) if pid != os.getpid()
-                             and (run_of(pid, "exe").startswith(tree + "/") or mark in run_of(pid, "environ"))]:
-                [os.kill(pid, signal.SIGKILL) for pid in strays]
-            proc.wait()  # the others are not children of this program: their parents, or init, wait for them
+            while sum(kill_stray(int(pid), tree) for pid in os.listdir("/proc") if pid.isdigit()):
+                pass  # again, for what forked meanwhile
+            proc.wait()  # the others are not this program's children: their parents, or init, wait for them
         log.seek(0)
         return status, log.read()
 
 
-def run_of(pid, what):
-    """A process's program or environment; empty when it ended meanwhile, or is another user's."""
+def kill_stray(pid, tree):
+    """Kills the process if a run left it: a game a test started in a session of its own runs a program
+    of the copy; a browser holds the copy's mark in its environment. Whether it was one."""
     try:
-        return os.readlink(f"/proc/{pid}/exe") if what == "exe" else open(f"/proc/{pid}/environ", "rb").read()
+        if os.readlink(f"/proc/{pid}/exe").startswith(tree + "/") or \
+                f"QZ_MUTANTS={tree}\0".encode() in Path(f"/proc/{pid}/environ").read_bytes():
+            os.kill(pid, signal.SIGKILL)
+            return True
     except OSError:
-        return "" if what == "exe" else b""
+        pass  # ended meanwhile, or another user's
+    return False
 
 
 def test(stages, tree, args, limits):
@@ -170,9 +180,12 @@ def prepare(mutants, args, tree):
     mutants need; runs each stage once unmutated, and returns how long each may take with a mutant."""
     subprocess.run(["xargs", "-0", "cp", "--parents", "-t", tree], input=git("ls-files", "-z"), text=True,
                    stderr=subprocess.DEVNULL)  # a file deleted in the worktree fails alone
-    for preset in sorted({"web" if m[0].startswith(COVERAGE[0][0]) else "dev" for m in mutants}):
+    npm = os.path.abspath("build/web/npm/node_modules")  # puppeteer-core, if the worktree's web build has it
+    os.environ["NODE_PATH"] = npm if os.path.isdir(npm + "/puppeteer-core") else f"{tree}/build/web/npm/node_modules"
+    for preset in sorted({"web" if m[0].startswith(WEB) else "dev" for m in mutants}):
         print(f"mutants: building the {preset} preset in a scratch copy", flush=True)
-        for step in ["cmake", "--preset", preset], ["cmake", "--build", f"build/{preset}"]:
+        only_site = ["--target", "qz_site"] if preset == "web" and os.environ["NODE_PATH"] == npm else []
+        for step in ["cmake", "--preset", preset], ["cmake", "--build", f"build/{preset}", *only_site]:
             status, log = run(step, 3600, tree)
             if status != 0:
                 sys.exit(f"{log[-3000:]}\nmutants: the {preset} preset does not build")
@@ -189,19 +202,19 @@ def prepare(mutants, args, tree):
 def try_mutant(mutant, args, tree, limits):
     """Builds and tests one mutant, then undoes it: its verdict, and how it came."""
     path, line, column, old, new = mutant
-    web = path.startswith(COVERAGE[0][0])
-    rebuild = ["cmake", "--build", "build/web" if web else "build/dev", *(["--target", "qz_site"] if web else [])]
-    with open(os.path.join(tree, path), "r+", encoding="utf-8") as file:
-        original = file.read()
-        lines = original.split("\n")
-        lines[line - 1] = lines[line - 1][:column - 1] + new + lines[line - 1][column - 1 + len(old):]
-        file.seek(0), file.truncate(), file.write("\n".join(lines)), file.flush()
-        status, log = run(rebuild, 1800, tree)
-        failed = test(stages_for(path), tree, args, limits) if status == 0 else None
-        file.seek(0), file.truncate(), file.write(original)
+    target = Path(tree, path)
+    rebuild = ["cmake", "--build", "build/web", "--target", "qz_site"] if path.startswith(WEB) else [
+        "cmake", "--build", "build/dev"]
+    original = target.read_text(encoding="utf-8")
+    lines = original.split("\n")
+    lines[line - 1] = lines[line - 1][:column - 1] + new + lines[line - 1][column - 1 + len(old):]
+    target.write_text("\n".join(lines), encoding="utf-8")
+    status, log = run(rebuild, 1800, tree)
+    failed = test(stages_for(path), tree, args, limits) if status == 0 else None
+    target.write_text(original, encoding="utf-8")
     if status != 0:
         return ("TIMED OUT", "in its build") if status is None else (
-            "BUILD FAILED", next((r for r in log.splitlines() if "error" in r), "").replace(tree + "/", ""))
+            "BUILD FAILED", next((r for r in log.split("\n") if "error" in r), "").replace(tree + "/", ""))
     if not failed or failed[1] is None:
         return ("SURVIVED", "") if not failed else ("TIMED OUT", f"in {failed[0]}")
     # A kill counts only when the tests that failed pass without the mutant: a flaky one kills everything.
@@ -220,19 +233,21 @@ def main():
     parser.add_argument("base", nargs="?", help="the commit to compare with (default: where the branch left main)")
     parser.add_argument("paths", nargs="*", default=ROOTS, help="narrow the files mutated (e.g. combat/)")
     args, started = parser.parse_args(), time.monotonic()
-    os.chdir(git("rev-parse", "--show-toplevel").strip())
-    base = args.base or git("merge-base", "HEAD", "main").strip()
-    if not args.base and base == git("rev-parse", "HEAD").strip():  # on main: its uncommitted change, else its last
+    os.chdir(git("rev-parse", "--show-toplevel"))
+    base = args.base or git("merge-base", "HEAD", "main", must=False) or git("merge-base", "HEAD", "origin/main")
+    if not args.base and base == git("rev-parse", "HEAD"):  # on main: its uncommitted change, else its last
         base = "HEAD" if git("status", "--porcelain", "--", *ROOTS) else "HEAD~1"
-    print(f"mutants: lines changed since {git('log', '-1', '--format=%h %s', base).strip()}, seed {args.s}", flush=True)
+    print(f"mutants: lines changed since {git('log', '-1', '--format=%h %s', base)}, seed {args.s}", flush=True)
     names = {n for f in git("ls-files", *ROOTS).split() if SOURCE.match(f)
-             for n in re.findall(KIND, "\n".join(map(code_of, open(f, encoding="utf-8").read().split("\n"))))}
+             for n in re.findall(KIND, "\n".join(map(code_of, Path(f).read_text(encoding="utf-8").split("\n"))))}
     mutants = sample([m for path, lines in sorted(changed_lines(base, args.paths).items())
                       for m in mutants_of(path, lines, names)], args.n, args.s)
-    describe = [f"{path}:{line}:{column} '{old.strip()}' -> '{new.strip()}'" for path, line, column, old, new in mutants]
+    describe = [f"{path}:{line}:{column} '{old.strip()}' -> '{new.strip()}'" for path, line, column, old, new
+                in mutants]
     if args.list or not mutants:
         return print("\n".join(describe) or "mutants: nothing to mutate")
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143)), signal.signal(signal.SIGHUP, lambda *_: sys.exit(129))
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # to the clean-up below, as Ctrl-C goes
+    signal.signal(signal.SIGHUP, lambda *_: sys.exit(129))
     tally, survivors = dict.fromkeys(["killed", "build failed", "timed out", "survived"], 0), []
     with tempfile.TemporaryDirectory(prefix="qz-mutants.") as tree:
         limits = prepare(mutants, args, tree)
