@@ -214,7 +214,7 @@ def try_mutant(mutant, args, tree, limits):
     target.write_text(original, encoding="utf-8")
     if status != 0:
         return ("TIMED OUT", "in its build") if status is None else (
-            "BUILD FAILED", next((r for r in log.split("\n") if "error" in r), "").replace(tree + "/", ""))
+            "BUILD FAILED", next((r for r in log.split("\n") if "error:" in r), "").replace(tree + "/", ""))
     if not failed or failed[1] is None:
         return ("SURVIVED", "") if not failed else ("TIMED OUT", f"in {failed[0]}")
     # A kill counts only when the tests that failed pass without the mutant: a flaky one kills everything.
