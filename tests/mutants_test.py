@@ -20,6 +20,8 @@ CASES = [  # a line; slips it must give, as (text replaced, replacement); texts 
     ("    wait(STDIN_FILENO, SIG_BLOCK, std::chrono::seconds{2});",
      {("STDIN_FILENO", "STDOUT_FILENO"), ("SIG_BLOCK", "{}"), ("seconds", "milliseconds"), ("2", "3")}, set()),
     ("    stage = Stage::Csi;", {("    stage = Stage::Csi;", "    "), ("Stage::Csi", "Stage::Start")}, set()),
+    ("    later(() => this.say(this.regions.pauses, text.trim()), 250);  // .js",
+     {("this.say(this.regions.pauses, text.trim())", "{}"), ("this.regions.pauses", "null")}, set()),
 ]
 
 
@@ -27,8 +29,9 @@ class Slips(unittest.TestCase):
     def test_each_line_gives_its_slips_and_no_others(self) -> None:
         with tempfile.TemporaryDirectory() as folder:
             for line, wanted, untouched in CASES:
-                Path(folder, "file.cpp").write_text(f"{{\n{line}\n")
-                found = {(old, new) for *_, old, new in mutants.mutants_of(f"{folder}/file.cpp", {2}, NAMES)}
+                path = Path(folder, "file.js" if line.endswith(".js") else "file.cpp")
+                path.write_text(f"{{\n{line}\n")
+                found = {(old, new) for *_, old, new in mutants.mutants_of(str(path), {2}, NAMES)}
                 with self.subTest(line=line):
                     self.assertLessEqual(wanted, found)
                     self.assertFalse({old for old, _ in found} & untouched)

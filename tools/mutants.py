@@ -35,7 +35,7 @@ OPERATORS = [
     ("cj", r"^ *(?:(?:await )?[A-Za-z_][\w.:>\[\]-]*(?:\(| [-+*/%|&^]?= |\+\+|--).*|(?:\+\+|--)\w.*"
            r"|break|continue|return);$", lambda t, _: t[:len(t) - len(t.lstrip())]),  # a statement dropped
     ("cj", r"(?<=\{ )[^{};]*\([^{};]*\);(?= \})", ""),  # the call of a one-line body: destructor, handler
-    ("j", r"(?<==> )[\w.]+\([^;{}]*?\)(?=[),;])", "{}"),  # the call an arrow function makes
+    ("j", rf"(?<==> )[\w.]+\({NEST}\)(?=[),;])", "{}"),  # the call an arrow function makes
     ("c", r"(?:(?<=\w\()|(?<=, ))(?!nullptr\b)[A-Za-z_][\w.]*(?:(?:->|::)\w+)*(?:\(\))?(?=[,)])"
           r"(?![^()]*\) *(?:\{|const))", "{}"),  # an argument of a call, default-constructed
     ("j", r"(?:(?<=\w\()|(?<=, ))(?!null\b)[A-Za-z_][\w.]*(?:\(\))?(?=[,)])(?![^()]*\) *(?:\{|=>))", "null"),
