@@ -212,9 +212,9 @@ def try_mutant(mutant, args, tree, limits):
     status, log = run(rebuild, 1800, tree)
     failed = test(stages_for(path), tree, args, limits) if status == 0 else None
     target.write_text(original, encoding="utf-8")
-    if status != 0:
-        return ("TIMED OUT", "in its build") if status is None else (
-            "BUILD FAILED", next((r for r in log.split("\n") if "error:" in r), "").replace(tree + "/", ""))
+    if status != 0:  # the compiler's or esbuild's first error line shows why
+        error = next((row for row in log.split("\n") if re.search(r"error:|\bERROR\b", row)), "")
+        return ("TIMED OUT", "in its build") if status is None else ("BUILD FAILED", error.replace(tree + "/", ""))
     if not failed or failed[1] is None:
         return ("SURVIVED", "") if not failed else ("TIMED OUT", f"in {failed[0]}")
     # A kill counts only when the tests that failed pass without the mutant: a flaky one kills everything.
