@@ -14,15 +14,10 @@ cd "$(dirname "$0")/.."
 workflow=${1:-package}
 build=build/${workflow/package/release}  # the workflow's release build: release, release-arm64
 
-need=()
-command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)  # the package's Depends
-command -v file >/dev/null || need+=(file)                  # CPack's DEB generator runs it
-command -v lintian >/dev/null || need+=(lintian)
+# dpkg-dev: the package's Depends; file: CPack's DEB generator runs it.
+need=(dpkg-dev=dpkg-shlibdeps file=file lintian=lintian)
 if [ "$workflow" = package-arm64 ]; then
-  command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
-  for library in libc6:arm64 libstdc++6:arm64; do
-    dpkg -s "$library" >/dev/null 2>&1 || need+=("$library")
-  done
+  need+=(g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ libc6:arm64 libstdc++6:arm64)
 fi
 tools/install-packages.sh "${need[@]}"
 

@@ -12,21 +12,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
-command -v python3 >/dev/null || need+=(python3)
-command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
-command -v qemu-aarch64-static >/dev/null || need+=(qemu-user-static)
-dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built by the preset
-command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
-command -v file >/dev/null || need+=(file)
-command -v lintian >/dev/null || need+=(lintian)
-[ -d /usr/share/i18n/locales ] || need+=(locales)  # localedef, for the GBK test's locales
-for library in libc6:arm64 libstdc++6:arm64; do
-  dpkg -s "$library" >/dev/null 2>&1 || need+=("$library")
-done
-tools/install-packages.sh "${need[@]}"
+# googletest: its sources, built by the preset; locales: localedef, for the GBK test's locales.
+tools/install-packages.sh cmake=cmake ninja-build=ninja python3=python3 g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ \
+  qemu-user-static=qemu-aarch64-static googletest locales=/usr/share/i18n/locales libc6:arm64 libstdc++6:arm64
 
 cmake --preset arm64 -DQZ_E2E_GAMES="${QZ_E2E_GAMES:-100}"
 cmake --build --preset arm64

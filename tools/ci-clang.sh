@@ -10,18 +10,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
-command -v python3 >/dev/null || need+=(python3)
+need=(cmake=cmake ninja-build=ninja python3=python3 googletest)  # GoogleTest's sources, built by the preset
 if [ -z "${CXX:-}" ] && clang=$(tools/newest-tool.sh clang++); then
   version=$("$clang" -dumpversion | cut -d. -f1)
-  dpkg -s "libc++-$version-dev" >/dev/null 2>&1 || need+=("libc++-$version-dev")
-  dpkg -s "libc++abi-$version-dev" >/dev/null 2>&1 || need+=("libc++abi-$version-dev")
+  need+=("libc++-$version-dev" "libc++abi-$version-dev")
 elif [ -z "${CXX:-}" ]; then
   need+=(clang libc++-dev libc++abi-dev)
 fi
-dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built by the preset
 tools/install-packages.sh "${need[@]}"
 
 cmake --preset libcxx

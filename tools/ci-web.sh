@@ -10,18 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
-command -v python3 >/dev/null || need+=(python3)
-command -v emcc >/dev/null || need+=(emscripten)
-[ -d /usr/share/nodejs/acorn ] || need+=(node-acorn)
-command -v npm >/dev/null || need+=(npm)
-command -v chromium >/dev/null || need+=(chromium)
-command -v firefox-esr >/dev/null || command -v firefox >/dev/null || need+=(firefox-esr)
-command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
-command -v xvfb-run >/dev/null || need+=(xvfb)
-command -v xauth >/dev/null || need+=(xauth)
+need=(cmake=cmake ninja-build=ninja python3=python3 emscripten=emcc node-acorn=/usr/share/nodejs/acorn npm=npm
+  chromium=chromium webkit2gtk-driver=WebKitWebDriver xvfb=xvfb-run xauth=xauth)
+command -v firefox >/dev/null || need+=(firefox-esr=firefox-esr)
 tools/install-packages.sh "${need[@]}"
 
 cmake --workflow --preset web

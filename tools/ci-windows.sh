@@ -26,16 +26,9 @@ build_dir=${1:-build/win}
 mkdir -p "$build_dir"
 build_dir=$(cd "$build_dir" && pwd)
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
-command -v python3 >/dev/null || need+=(python3)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
-command -v wine >/dev/null || need+=(wine)
-[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
-command -v faketime >/dev/null || need+=(faketime)
-dpkg -s googletest >/dev/null 2>&1 || need+=(googletest)  # GoogleTest's sources, built below
-tools/install-packages.sh "${need[@]}"
+# googletest: its sources, built below.
+tools/install-packages.sh cmake=cmake ninja-build=ninja python3=python3 googletest \
+  g++-mingw-w64-x86-64-posix=x86_64-w64-mingw32-g++-posix wine=wine wine64=/usr/lib/wine/wine64 faketime=faketime
 
 # A wine of our own in the build directory, made ready before any test starts. A wine process
 # that finds the prefix's services not yet running starts them itself, and they inherit its pipes

@@ -11,15 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v orca >/dev/null || need+=(orca)
-command -v speech-dispatcher >/dev/null || need+=(speech-dispatcher)
-[ -x /usr/libexec/at-spi-bus-launcher ] || need+=(at-spi2-core)
-command -v xdotool >/dev/null || need+=(xdotool)
-command -v xvfb-run >/dev/null || need+=(xvfb)
-command -v xauth >/dev/null || need+=(xauth)
-command -v dbus-run-session >/dev/null || need+=(dbus-daemon)
-tools/install-packages.sh "${need[@]}"
+tools/install-packages.sh orca=orca speech-dispatcher=speech-dispatcher at-spi2-core=/usr/libexec/at-spi-bus-launcher \
+  xdotool=xdotool xvfb=xvfb-run xauth=xauth dbus-daemon=dbus-run-session
 [ -f build/web/site/index.html ] || { echo "no site in build/web/site: build the web preset first" >&2; exit 1; }
 
 # One session bus for the accessibility bus, Orca and the browsers; the display has no window
