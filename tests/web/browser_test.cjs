@@ -17,9 +17,8 @@ const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
 const {after, before, describe, test} = require("node:test");
-const {parseArgs} = require("node:util");
 const puppeteer = require("puppeteer-core");
-const {serve, ENGINES, findPrograms, startEngine} = require("../support/browser.cjs");
+const {serve, ENGINES, findPrograms, startEngine, readOptions} = require("../support/browser.cjs");
 
 const waitFor = (page, state, timeout = 30000) =>
   page.waitForFunction(s => document.body.dataset.game === s, {timeout, polling: 20}, state);
@@ -989,12 +988,10 @@ function engineSuite(name, options, served) {
   });
 }
 
-const OPTIONS = Object.fromEntries(["site", "python", "engines", "games", "master-seed", "chromium", "firefox",
-  "webkit-driver", "minibrowser", "only"].map(name => [name, {type: "string"}]));
-
 function main() {
-  const {values} = parseArgs({options: OPTIONS, strict: true});
-  const options = {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","), ...findPrograms(), ...values};
+  const options = readOptions(["site", "python", "engines", "games", "master-seed", "chromium", "firefox",
+    "webkit-driver", "minibrowser", "only"], {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","),
+    ...findPrograms()});
   for (const needed of ["site", "python"].filter(name => !options[name])) throw new Error(`--${needed} is needed`);
   const engines = options.engines.split(",");
   for (const name of engines.filter(engine => !ENGINES.includes(engine))) {
