@@ -77,15 +77,18 @@ function makePage(context, handle, preloads) {
   };
   // Sets the window's outer size and resolves, once the page has taken it, to what the window has
   // beyond the page. The driver answers before the page knows: a new size reaches the page later,
-  // with a resize event, and until then the page's own size is the old one.
+  // with a resize event, and until then the page's own size is the old one. A page in a tab behind
+  // another takes no new size until it is shown.
   const resize = async size => {
-    const before = await evaluate(() => {
+    const [outerBefore, hidden] = await evaluate(() => {
       window.resized = false;
       addEventListener("resize", () => { window.resized = true; }, {once: true});
-      return [outerWidth, outerHeight];
+      return [[outerWidth, outerHeight], document.hidden];
     });
     const {width, height} = await run("POST", "/window/rect", size);
-    if (before[0] !== width || before[1] !== height) await page.waitForFunction(() => window.resized);
+    if (!hidden && (outerBefore[0] !== width || outerBefore[1] !== height)) {
+      await page.waitForFunction(() => window.resized);
+    }
     return evaluate(() => [outerWidth - innerWidth, outerHeight - innerHeight]);
   };
   const page = {
