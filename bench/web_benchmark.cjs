@@ -22,7 +22,7 @@ const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
 const {pathToFileURL} = require("node:url");
-const {serve, launch} = require("../tests/support/browser.cjs");
+const {serve, launch, readOptions} = require("../tests/support/browser.cjs");
 
 const ROOT = path.join(__dirname, "..");
 const NPM = path.join(ROOT, "build/web/npm/node_modules");  // the page's tools, as the web build installs them
@@ -279,8 +279,7 @@ async function printLighthouse(puppeteer, options, url) {
 }
 
 async function main() {
-  const options = {loads: "7", keys: "5", chromium: "/usr/bin/chromium"};
-  for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
+  const options = readOptions(["site", "loads", "keys", "chromium"], {loads: "7", keys: "5", chromium: "/usr/bin/chromium"});
   options.loads = Number(options.loads);
   options.keys = Number(options.keys);
   if (!options.site) {

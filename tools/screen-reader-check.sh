@@ -18,4 +18,4 @@ tools/install-packages.sh orca=orca speech-dispatcher=speech-dispatcher at-spi2-
 # One session bus for the accessibility bus, Orca and the browsers; the display has no window
 # manager, so the test gives the browser's window the keyboard itself.
 NODE_PATH=build/web/npm/node_modules xvfb-run -a -s "-screen 0 1280x1024x24" \
-  dbus-run-session -- node tests/web/screen_reader_test.cjs --site build/web/site "$@"
+  dbus-run-session -- node --test-force-exit tests/web/screen_reader_test.cjs --site build/web/site "$@"

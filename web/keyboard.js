@@ -67,26 +67,20 @@ function controlCharacter(character) {
   return others[character] ?? null;
 }
 
-// Feeds `send(text)` from the text field `field`: its key-downs, and the text typed, composed,
-// pasted or dropped into it. The field is emptied as soon as its text is sent; text already in it
-// (keys typed while the page loaded) is sent at once. Keys typed anywhere else on the page go to
-// the field too, unless they belong to the control that has the focus.
-export function listenForKeys(field, send) {
-  const sendField = () => {
-    const text = field.value.replace(/\r?\n/g, "\r");
-    field.value = "";
-    send(text);
-  };
-  field.addEventListener("keydown", event => {
-    const bytes = terminalBytes(event);
-    if (bytes !== null) {
-      event.preventDefault();
-      send(bytes);
-    }
-  });
-  // Text typed while nothing has the focus or a control that takes no text has it: the field takes
-  // the focus before the browser types it, so the text lands there; but not for a copy, nor for
-  // the Ctrl held down before it, since the focus moved into the field would take the selection.
+// Sends what a terminal sends for the key-down in place of what the browser would do; a key a
+// terminal sends nothing for is left to the browser.
+function sendKey(event, send) {
+  const bytes = terminalBytes(event);
+  if (bytes !== null) {
+    event.preventDefault();
+    send(bytes);
+  }
+}
+
+// Text typed while nothing has the focus or a control that takes no text has it: the field takes
+// the focus before the browser types it, so the text lands there; but not for a copy, nor for
+// the Ctrl held down before it, since the focus moved into the field would take the selection.
+function keysToField(field, send) {
   document.addEventListener("keydown", event => {
     const target = event.target;
     const control = target.closest?.("button, a, input, select, textarea, summary");
@@ -94,13 +88,19 @@ export function listenForKeys(field, send) {
       control.matches("input, select, textarea"));
     if (!forControl && !event.defaultPrevented && !copying(event) && !MODIFIERS.has(event.key)) {
       field.focus({preventScroll: true});
-      const bytes = terminalBytes(event);
-      if (bytes !== null) {
-        event.preventDefault();
-        send(bytes);
-      }
+      sendKey(event, send);
     }
   });
+}
+
+// Sends the text typed, composed, pasted or dropped into the field, emptying it, once any
+// composition has ended; text already in it (keys typed while the page loaded) goes at once.
+function textFromField(field, send) {
+  const sendField = () => {
+    const text = field.value.replace(/\r?\n/g, "\r");
+    field.value = "";
+    send(text);
+  };
   field.addEventListener("input", event => {
     if (!event.isComposing) {
       sendField();
@@ -120,4 +120,13 @@ export function listenForKeys(field, send) {
     }
   });
   sendField();
+}
+
+// Feeds `send(text)` from the text field `field`: its key-downs, and the text typed, composed,
+// pasted or dropped into it. Keys typed anywhere else on the page go to the field too, unless they
+// belong to the control that has the focus.
+export function listenForKeys(field, send) {
+  field.addEventListener("keydown", event => sendKey(event, send));
+  keysToField(field, send);
+  textFromField(field, send);
 }

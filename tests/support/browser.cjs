@@ -6,6 +6,7 @@
 const fs = require("node:fs");
 const http = require("node:http");
 const path = require("node:path");
+const {parseArgs} = require("node:util");
 const zlib = require("node:zlib");
 
 // Scripts to run before a page's own, for a driver that cannot add them itself (WebDriver
@@ -132,4 +133,11 @@ function startEngine(engine, puppeteer, programs) {
   return require("./webdriver.cjs").startWebKit(programs["webkit-driver"], programs.minibrowser, PRELOADS);
 }
 
-module.exports = {serve, launch, ENGINES, findPrograms, startEngine};
+// The command line's options, each --NAME VALUE, over `defaults`: an option not among `names` (a
+// mistyped one) or a value without an option stops the program.
+function readOptions(names, defaults = {}) {
+  const options = Object.fromEntries(names.map(name => [name, {type: "string"}]));
+  return {...defaults, ...parseArgs({options, strict: true}).values};
+}
+
+module.exports = {serve, launch, ENGINES, findPrograms, startEngine, readOptions};

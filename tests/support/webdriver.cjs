@@ -75,6 +75,22 @@ function makePage(context, handle, preloads) {
     if (error !== undefined) throw new Error(error);
     return value;
   };
+  // Sets the window's outer size and resolves, once the page has taken it, to what the window has
+  // beyond the page. The driver answers before the page knows: a new size reaches the page later,
+  // with a resize event, and until then the page's own size is the old one. A page in a tab behind
+  // another takes no new size until it is shown.
+  const resize = async size => {
+    const [outerBefore, hidden] = await evaluate(() => {
+      window.resized = false;
+      addEventListener("resize", () => { window.resized = true; }, {once: true});
+      return [[outerWidth, outerHeight], document.hidden];
+    });
+    const {width, height} = await run("POST", "/window/rect", size);
+    if (!hidden && (outerBefore[0] !== width || outerBefore[1] !== height)) {
+      await page.waitForFunction(() => window.resized);
+    }
+    return evaluate(() => [outerWidth - innerWidth, outerHeight - innerHeight]);
+  };
   const page = {
     browserContext: () => context,
     evaluate,
@@ -117,11 +133,11 @@ function makePage(context, handle, preloads) {
       await run("POST", "/actions", {actions: [{type: "pointer", id: "finger", parameters: {pointerType: "touch"},
         actions: [{type: "pointerMove", origin, x: 0, y: 0}, {type: "pointerDown", button: 0}, {type: "pointerUp", button: 0}]}]});
     },
-    // The window's outer size is set so that the page's own comes out at the size asked for.
+    // The window's outer size is set so that the page's own comes out at the size asked for: what
+    // the window has beyond the page (its toolbar) is read once the page has taken the first size.
     setViewport: async ({width, height}) => {
-      await run("POST", "/window/rect", {width, height});
-      const [innerWidth, innerHeight] = await evaluate(() => [window.innerWidth, window.innerHeight]);
-      await run("POST", "/window/rect", {width: 2 * width - innerWidth, height: 2 * height - innerHeight});
+      const [frameWidth, frameHeight] = await resize({width, height});
+      await resize({width: width + frameWidth, height: height + frameHeight});
     },
     // The session goes on in another of its windows, as a new window is opened from the current one.
     close: async () => {

@@ -6,7 +6,7 @@
 // told as pauses, no re-reading and no stale words. Needs a display and a session bus
 // (tools/screen-reader-check.sh gives both); the spoken log is printed.
 //
-// node screen_reader_test.cjs --site DIR [--engines chromium,firefox] [--keep DIR] [--orca-debug FILE]
+// node --test-force-exit screen_reader_test.cjs --site DIR [--engines chromium,firefox] [--keep DIR] [--orca-debug FILE]
 //   --keep DIR: each engine's speech kept there, as DIR/ENGINE.jsonl (speech_log_module.py's lines);
 //   --orca-debug FILE: Orca's own debugging output, which says why it read or skipped an event.
 "use strict";
@@ -15,9 +15,10 @@ const assert = require("node:assert/strict");
 const {execFileSync, spawn} = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
+const {after, before, describe, test} = require("node:test");
 const path = require("node:path");
 const puppeteer = require("puppeteer-core");
-const {serve, findPrograms} = require("../support/browser.cjs");
+const {serve, findPrograms, readOptions} = require("../support/browser.cjs");
 
 const MODULE = path.join(__dirname, "../support/speech_log_module.py");
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
@@ -184,25 +185,20 @@ function printSpeech(engine, said) {
   }
 }
 
-async function main() {
-  const options = {engines: "chromium,firefox", ...findPrograms()};
-  for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
-  const server = await serve(path.resolve(options.site));
+// Each engine a suite of node's test runner, its one test the opening heard.
+function main() {
+  const options = readOptions(["site", "engines", "keep", "orca-debug", "chromium", "firefox"],
+    {engines: "chromium,firefox", ...findPrograms()});
+  const served = {};
+  before(async () => { served.server = await serve(path.resolve(options.site)); });
+  after(() => served.server?.close());
   for (const engine of options.engines.split(",")) {
-    const started = Date.now();
-    try {
-      const {said, marks} = await play(engine, options, server.url);
+    describe(engine, () => test("the opening heard through Orca", async () => {
+      const {said, marks} = await play(engine, options, served.server.url);
       printSpeech(engine, said);
       checkSpeech(said, marks);
-      console.log(`ok   [${engine}] the opening heard through Orca`);
-    } catch (error) {
-      process.exitCode = 1;
-      console.log(`FAIL [${engine}] ${error.stack}`);
-    }
-    console.log(`     [${engine}] took ${((Date.now() - started) / 1000).toFixed(1)} s`);
+    }));
   }
-  server.close();
-  process.exit();
 }
 
 main();
