@@ -58,7 +58,8 @@ COVERAGE = [
 
 def browser_command(args):
     """The browser tests in Chromium on the scratch copy's site."""
-    return ["node", "--test-force-exit", "tests/web/browser_test.cjs", "--site", "build/web/site", "--python", sys.executable,
+    return ["node", "--test-force-exit", "tests/web/browser_test.cjs", "--site", "build/web/site",
+            "--python", sys.executable,
             "--engines", "chromium", "--master-seed", str(args.s), "--games", str(args.games),
             *(["--only", args.only] if args.only else [])]
 
