@@ -26,6 +26,8 @@ volatile sig_atomic_t gHeld = 0;
 // Set by a handler after which raw mode must be taken again: the terminal was given back for a
 // stop, or the game was continued, and the shell may have set the terminal meanwhile.
 volatile sig_atomic_t gRetake = 0;
+// Whether the game was seen in the foreground since the last stop or continue.
+volatile sig_atomic_t gForeground = 0;
 
 // Whether the default action of `signal` ends the process. The others cannot be caught (SIGKILL,
 // SIGSTOP), stop or continue the process (SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT) or are ignored
@@ -62,12 +64,9 @@ void raiseAlone(int signal)
     raise(signal);
 }
 
-// Puts the terminal back from a handler, but only while no other job can hold it: a handler runs
-// with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
-// terminal, which would then be the shell's.
 void giveBackFromHandler()
 {
-    if (gHeld != 0 && noOtherJobHolds(gTerminal)) {
+    if (gHeld != 0 && mayGiveBack()) {
         tcsetattr(gTerminal, TCSANOW, &gOriginal);
     }
 }
@@ -84,6 +83,7 @@ extern "C" void onStop(int signal)
 {
     const int savedErrno = errno;
     giveBackFromHandler();
+    gForeground = 0;
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // the process stops here; SIGCONT resumes it
     setHandler(signal, onStop);
@@ -93,7 +93,12 @@ extern "C" void onStop(int signal)
     errno = savedErrno;
 }
 
-extern "C" void onContinue(int) { gRetake = 1; }
+// A continue may have come from `bg`.
+extern "C" void onContinue(int)
+{
+    gForeground = 0;
+    gRetake = 1;
+}
 
 void (*handlerFor(int signal))(int)
 {
@@ -130,6 +135,19 @@ void holdSettings(const termios& settings)
     gOriginal = settings;
     gHeld = 1;
     gRetake = 0;
+}
+
+void foregroundSeen() { gForeground = 1; }
+
+bool mayGiveBack()
+{
+    switch (terminalHolder(gTerminal)) {
+    case Holder::Game:
+    case Holder::Nobody: return true;
+    case Holder::Unseen: return gForeground != 0;
+    case Holder::OtherJob: break;
+    }
+    return false;
 }
 
 void releaseSettings() { gHeld = 0; }
