@@ -9,6 +9,7 @@ sigset_t withoutJobControl(sigset_t set)
 {
     sigdelset(&set, SIGTTIN);
     sigdelset(&set, SIGTTOU);
+    sigdelset(&set, SIGCONT);
     return set;
 }
 

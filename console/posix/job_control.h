@@ -6,8 +6,10 @@
 #include <sys/types.h>
 #include <termios.h>
 
-// `set` without the two signals that stop a background job touching its terminal. They are
-// never blocked while the pause touches it: blocked, the kernel would let the change through.
+// `set` without the two signals that stop a background job touching its terminal, and without
+// SIGCONT. The two are never blocked while the pause touches the terminal: blocked, the kernel
+// would let the change through. SIGCONT, handed down blocked, would keep the pause from hearing
+// of a continue after a stop it could not see (SIGSTOP), and from taking raw mode again.
 sigset_t withoutJobControl(sigset_t set);
 
 // Who holds the terminal, as the process group IDs tell: the game's process group, another job,

@@ -159,7 +159,7 @@ private:
     termios original_{};
     termios raw_{};
     sigset_t previous_{};
-    sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN and SIGTTOU
+    sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN, SIGTTOU and SIGCONT
     bool held_ = false;    // original_ is to be given back
     bool taken_ = false;
     bool gone_ = false;

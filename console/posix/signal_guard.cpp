@@ -71,11 +71,20 @@ void giveBackFromHandler()
     }
 }
 
+// The first process of a PID namespace, as a sandbox may start the game, is one that the kernel
+// lets no signal's default action reach, but SIGKILL's and SIGSTOP's from outside.
+bool defaultActionsDropped() { return getpid() == 1; }
+
 extern "C" void onFatalSignal(int signal)
 {
+    const int savedErrno = errno;
     giveBackFromHandler();
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // ends the process as it would have
+    // Still here: the kernel dropped it, and the game goes on, as it would have without the pause.
+    setHandler(signal, onFatalSignal);
+    gRetake = 1;
+    errno = savedErrno;
 }
 
 // Ctrl-Z, and SIGTTIN and SIGTTOU, whether job control or a hand sent them.
@@ -86,6 +95,13 @@ extern "C" void onStop(int signal)
     gForeground = 0;
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // the process stops here; SIGCONT resumes it
+    if (defaultActionsDropped()) {
+        // The rest of the game's job has stopped: the game waits for the continue as if stopped.
+        sigset_t continueOnly;
+        sigfillset(&continueOnly);
+        sigdelset(&continueOnly, SIGCONT);
+        sigsuspend(&continueOnly);
+    }
     setHandler(signal, onStop);
     // Even when it did not stop: the kernel drops the signal for a process group that no shell
     // could resume, and the terminal is back in its own mode all the same.
