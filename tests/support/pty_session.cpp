@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
+#include <sched.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/select.h>
@@ -18,6 +20,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -93,6 +96,29 @@ void obey(char command, pid_t game)
     }
 }
 
+// The job of Launch::InPidNamespace: starts the game as the first process of a new PID namespace,
+// reports its pid, and ends as the game ends. As a sandbox's launcher does, it leaves the signals
+// that end a process to the game; a stop stops it with the game, as the job it is.
+[[noreturn]] void runSandbox(int reports, const GameSetup& setup, GamePipes pipes)
+{
+    const pid_t game = unshare(CLONE_NEWPID) == 0 ? fork() : -1;
+    if (game == 0) {
+        execGame(setup, pipes);
+    }
+    for (const int ending : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+        signal(ending, SIG_IGN);
+    }
+    int status = 0;
+    if (game < 0 || write(reports, &game, sizeof game) != sizeof game || waitpid(game, &status, 0) != game) {
+        _exit(126);
+    }
+    if (WIFSIGNALED(status)) {
+        signal(WTERMSIG(status), SIG_DFL);
+        raise(WTERMSIG(status));
+    }
+    _exit(WEXITSTATUS(status));
+}
+
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
 // status, on `reports`, and meanwhile does what it is asked on `commands`, answering each.
 [[noreturn]] void runShell(int reports, int commands, const GameSetup& setup, GamePipes pipes)
@@ -106,10 +132,13 @@ void obey(char command, pid_t game)
             tcsetpgrp(STDIN_FILENO, getpid());
         }
         signal(SIGTTOU, SIG_DFL);
+        if (setup.launch == Launch::InPidNamespace) {
+            runSandbox(reports, setup, pipes);
+        }
         execGame(setup, pipes);
     }
     setpgid(game, game);
-    if (write(reports, &game, sizeof game) != sizeof game) {
+    if (setup.launch != Launch::InPidNamespace && write(reports, &game, sizeof game) != sizeof game) {
         _exit(126);
     }
     int status = 0;
@@ -262,7 +291,7 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
     session.reader = output[0];
     session.leader = child;
     if (setup.launch == Launch::Alone) {
-        session.game = child;
+        session.game = session.job = child;
         return true;
     }
     close(reports[1]);
@@ -273,6 +302,7 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
         session.output = "the shell did not start the game";
         return false;
     }
+    session.job = getpgid(session.game);
     return true;
 }
 
@@ -402,18 +432,72 @@ std::string settingsDifferences(const termios& expected, const termios& actual)
     return differences.str();
 }
 
-std::optional<std::uint64_t> caughtSignals(const PtySession& session)
+namespace {
+
+// The fields of /proc/PID/stat after its command's name, which may hold spaces: the
+// state first. Empty once the game has been reaped.
+std::vector<std::string> statFields(pid_t process)
+{
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(line.substr(std::min(line.rfind(')') + 1, line.size())));
+    return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
+}
+
+char processState(pid_t process)
+{
+    const std::vector<std::string> fields = statFields(process);
+    return fields.empty() ? 'X' : fields[0][0];
+}
+
+bool waitForState(pid_t process, std::string_view states)
+{
+    const auto deadline = Clock::now() + kPatience;
+    while (states.find(processState(process)) == std::string_view::npos) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> signalDispositions(const PtySession& session)
 {
     if (kGameCommand.size() > 2) {
-        return std::nullopt;  // the emulator's handlers, which catch every signal to pass it on
+        return std::nullopt;  // the emulator's, which catches every signal to pass it on
     }
     std::ifstream status("/proc/" + std::to_string(session.game) + "/status");
+    std::string dispositions;
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) == 0) {
-            return std::stoull(line.substr(7), nullptr, 16);
+        if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigIgn:", 0) == 0 || line.rfind("SigCgt:", 0) == 0) {
+            dispositions += line + "\n";
         }
     }
-    return ~std::uint64_t{0};
+    return dispositions;
+}
+
+double cpuSeconds(const PtySession& session)
+{
+    const std::vector<std::string> fields = statFields(session.game);
+    return fields.size() > 12 ? static_cast<double>(std::stol(fields[11]) + std::stol(fields[12])) /
+                                    static_cast<double>(sysconf(_SC_CLK_TCK))
+                              : 0;
+}
+
+bool pidNamespacesAvailable()
+{
+    static const bool available = [] {
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(unshare(CLONE_NEWPID) == 0 ? 0 : 1);
+        }
+        int status = 1;
+        return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }();
+    return available;
 }
 
 namespace {
@@ -443,26 +527,11 @@ bool sessionLeaderLeaves(PtySession& session)
     return true;
 }
 
-bool isStopped(const PtySession& session)
-{
-    // The state letter follows the command name, which is in parentheses and may hold spaces.
-    std::ifstream stat("/proc/" + std::to_string(session.game) + "/stat");
-    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t nameEnd = line.rfind(')');
-    return nameEnd != std::string::npos && nameEnd + 2 < line.size() && line[nameEnd + 2] == 'T';
-}
+bool isStopped(const PtySession& session) { return processState(session.job) == 'T'; }
 
-bool waitUntilStopped(const PtySession& session)
-{
-    const auto deadline = Clock::now() + kPatience;
-    while (!isStopped(session)) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
-    return true;
-}
+bool waitUntilStopped(const PtySession& session) { return waitForState(session.job, "T"); }
+
+bool waitUntilEnded(const PtySession& session) { return waitForState(session.game, "ZX"); }
 
 std::optional<int> waitForExit(PtySession& session)
 {
