@@ -348,48 +348,46 @@ constexpr const char* kBehaviourNames[] = {"WaitsForOneKeyUnechoed",
 
 struct Situation {
     const char* name;
-    Launch launch;
-    std::vector<int> ignored;  // by the launcher; a blocked signal counts as ignored for the verdicts
-    std::vector<int> blocked;
-    bool descriptorsLeaked = false;
+    GameSetup setup;  // whose answers come through a pipe when the game starts in the background
 
     // Whether `signal` leaves the game as it was: ignored or blocked by the launcher, or, for the
     // first process of a PID namespace, one whose default action the kernel never lets reach it.
     bool ignores(int signal) const
     {
-        const bool dropped = launch == Launch::InPidNamespace && (signal == SIGINT || signal == SIGTERM);
-        return dropped || std::count(ignored.begin(), ignored.end(), signal) > 0 ||
-               std::count(blocked.begin(), blocked.end(), signal) > 0;
+        const auto& [ignored, blocked] = std::tie(setup.ignoredSignals, setup.blockedSignals);
+        return (setup.launch == Launch::InPidNamespace && (signal == SIGINT || signal == SIGTERM)) ||
+               std::count(ignored.begin(), ignored.end(), signal) + std::count(blocked.begin(), blocked.end(), signal) >
+                   0;
     }
-    bool sessionEnds() const { return launch == Launch::UnderLeader; }
+    bool sessionEnds() const { return setup.launch == Launch::UnderLeader; }
 };
+
+void PrintTo(const Situation& situation, std::ostream* out) { *out << situation.name; }
 
 const Situation kSituations[] = {
-    {"Foreground", Launch::AsJob, {}, {}},
-    {"TerminalPastFdSetSize", Launch::AsJob, {}, {}, true},
-    {"StartedInBackground", Launch::InBackground, {}, {}},
-    {"LeaderGone", Launch::UnderLeader, {}, {}},
-    {"LeaderGoneHangUpIgnored", Launch::UnderLeader, {SIGHUP}, {}},
-    {"InPidNamespace", Launch::InPidNamespace, {}, {}},
-    {"InterruptIgnored", Launch::AsJob, {SIGINT}, {}},
-    {"StopIgnored", Launch::AsJob, {SIGTSTP}, {}},
-    {"ContinueIgnored", Launch::AsJob, {SIGCONT}, {}},
+    {"Foreground", {}},
+    {"TerminalPastFdSetSize", {.descriptorsLeaked = true}},
+    {"StartedInBackground", {.launch = Launch::InBackground, .answers = Answers::ThroughPipe}},
+    {"LeaderGone", {.launch = Launch::UnderLeader}},
+    {"LeaderGoneHangUpIgnored", {.launch = Launch::UnderLeader, .ignoredSignals = {SIGHUP}}},
+    {"InPidNamespace", {.launch = Launch::InPidNamespace}},
+    {"InterruptIgnored", {.ignoredSignals = {SIGINT}}},
+    {"StopIgnored", {.ignoredSignals = {SIGTSTP}}},
+    {"ContinueIgnored", {.ignoredSignals = {SIGCONT}}},
     // Blocked, SIGTTOU would let a background game change the terminal instead of stopping it.
-    {"JobControlBlockedInBackground", Launch::InBackground, {}, {SIGTTIN, SIGTTOU, SIGCONT}},
+    {"JobControlBlockedInBackground",
+     {.launch = Launch::InBackground, .answers = Answers::ThroughPipe, .blockedSignals = {SIGTTIN, SIGTTOU, SIGCONT}}},
 };
 
-class PauseInSituation : public testing::TestWithParam<std::tuple<int, const Situation*>> {
+class PauseInSituation : public testing::TestWithParam<std::tuple<int, Situation>> {
 protected:
     // Starts the game as the situation says and brings it to the story's pause, reading its key in
     // the foreground, the signals' dispositions noted at the title. Started in the background, the
     // pause waits stopped, the shell's terminal untouched, until the shell brings it back.
     bool reachPause()
     {
-        GameSetup setup{situation.launch,  Answers::OnTerminal, false,
-                        situation.ignored, situation.blocked,   situation.descriptorsLeaked};
-        const bool background = situation.launch == Launch::InBackground;
-        setup.answers = background ? Answers::ThroughPipe : Answers::OnTerminal;
-        if (!spawnGame(session, setup, found) || !waitForText(session, kActionPrompt)) {
+        const bool background = situation.setup.launch == Launch::InBackground;
+        if (!spawnGame(session, situation.setup, found) || !waitForText(session, kActionPrompt)) {
             return false;
         }
         before = signalDispositions(session);
@@ -428,7 +426,7 @@ protected:
     }
 
     const Behaviour behaviour = static_cast<Behaviour>(std::get<0>(GetParam()));
-    const Situation& situation = *std::get<1>(GetParam());
+    const Situation& situation = std::get<1>(GetParam());
     const termios found = startingSettings();
     PtySession session;
     std::optional<std::string> before;
@@ -449,7 +447,7 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
         GTEST_SKIP() << "the session's end is this situation: no job control or keyboard signal reaches the game "
                         "after it, and its hang-up is the one behaviour left to check";
     }
-    if (situation.launch == Launch::InPidNamespace && !pidNamespacesAvailable()) {
+    if (situation.setup.launch == Launch::InPidNamespace && !pidNamespacesAvailable()) {
         GTEST_SKIP() << "no PID namespace can be made here";
     }
     ASSERT_TRUE(reachPause()) << session.output;
@@ -574,23 +572,14 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
     }
 }
 
-std::vector<const Situation*> everySituation()
-{
-    std::vector<const Situation*> all;
-    for (const Situation& situation : kSituations) {
-        all.push_back(&situation);
-    }
-    return all;
-}
-
 std::string pairName(const testing::TestParamInfo<PauseInSituation::ParamType>& pair)
 {
-    return std::string(kBehaviourNames[std::get<0>(pair.param)]) + "_" + std::get<1>(pair.param)->name;
+    return std::string(kBehaviourNames[std::get<0>(pair.param)]) + "_" + std::get<1>(pair.param).name;
 }
 
 INSTANTIATE_TEST_SUITE_P(TerminalPause, PauseInSituation,
                          testing::Combine(testing::Range(0, static_cast<int>(std::size(kBehaviourNames))),
-                                          testing::ValuesIn(everySituation())),
+                                          testing::ValuesIn(kSituations)),
                          pairName);
 
 // A read from the terminal that fails (EIO: a background read with SIGTTIN ignored) is no end of

@@ -68,9 +68,9 @@ termios startingSettings();
 struct GameSetup {
     Launch launch = Launch::AsJob;
     Answers answers = Answers::OnTerminal;
-    bool outputToPipe = false;        // standard output to a pipe whose reader is `reader`
-    std::vector<int> ignoredSignals;  // ignored from the start, as a parent may leave them
-    std::vector<int> blockedSignals;  // blocked from the start, as a launcher may hand them down
+    bool outputToPipe = false;          // standard output to a pipe whose reader is `reader`
+    std::vector<int> ignoredSignals{};  // ignored from the start, as a parent may leave them
+    std::vector<int> blockedSignals{};  // blocked from the start, as a launcher may hand them down
     // Every descriptor below FD_SETSIZE left open, as a launcher that leaks them leaves them: the
     // game's own open at a number that select cannot take.
     bool descriptorsLeaked = false;
