@@ -7,6 +7,6 @@
 
 // ppoll for one descriptor, to read it or, `forWriting`, to write it, as pselect for it would be:
 // the number of descriptors ready, 0 when `timeout` (nullptr: none) ran out first, -1 with errno
-// set when the wait failed or was interrupted. Where the system has no ppoll, -1 with EINVAL, as select says of such a
-// number.
+// set when the wait failed or was interrupted. Where the system has no ppoll, -1 with EINVAL, as
+// select says of such a number.
 int pollOne(int fd, bool forWriting, const timespec* timeout, const sigset_t* waitMask);

@@ -28,10 +28,11 @@ Holder terminalHolder(int terminal);
 // Waits until the game's process group is the terminal's foreground group. In the background a
 // tcdrain, which changes nothing, has the kernel stop the game (SIGTTOU) until the shell brings it
 // to the foreground; sent on in the background instead, it is stopped again. Where the groups are
-// unseen, the kernel's letting that tcdrain through is what says the game is in the foreground. `waitMask` lets
-// signals through meanwhile, so that a stopped game can still be ended. False when the game is in
-// the background and job control cannot stop it (SIGTTOU ignored, or a process group that no shell
-// could resume, for which the kernel answers EIO), and when the terminal is gone or its session is.
+// unseen, the kernel's letting that tcdrain through is what says the game is in the foreground.
+// `waitMask` lets signals through meanwhile, so that a stopped game can still be ended. False when
+// the game is in the background and job control cannot stop it (SIGTTOU ignored, or a process
+// group that no shell could resume, for which the kernel answers EIO), and when the terminal is
+// gone or its session is.
 bool waitForForeground(int terminal, const sigset_t& waitMask);
 
 // Sets the terminal at once (TCSANOW), or reads one byte of it, with SIGTTIN and SIGTTOU let
