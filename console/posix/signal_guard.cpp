@@ -75,6 +75,10 @@ void giveBackFromHandler()
 // lets no signal's default action reach, but SIGKILL's and SIGSTOP's from outside.
 bool defaultActionsDropped() { return getpid() == 1; }
 
+// Whether the game's process group is led from outside its PID namespace (it reads as 0): the
+// launcher that started it there is of its job, and is stopped with it.
+bool jobReachesOutside() { return getpgrp() == 0; }
+
 extern "C" void onFatalSignal(int signal)
 {
     const int savedErrno = errno;
@@ -95,8 +99,9 @@ extern "C" void onStop(int signal)
     gForeground = 0;
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // the process stops here; SIGCONT resumes it
-    if (defaultActionsDropped()) {
+    if (defaultActionsDropped() && jobReachesOutside()) {
         // The rest of the game's job has stopped: the game waits for the continue as if stopped.
+        // Alone in its job (a container's first process), it goes on, as an orphan does.
         sigset_t continueOnly;
         sigfillset(&continueOnly);
         sigdelset(&continueOnly, SIGCONT);
