@@ -85,8 +85,8 @@ extern "C" void onFatalSignal(int signal)
     giveBackFromHandler();
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // ends the process as it would have
-    // Still here: the kernel dropped it, and the game goes on, as it would have without the pause.
-    setHandler(signal, onFatalSignal);
+    // Still here: the kernel dropped it, and the game goes on, as it would have without the pause,
+    // which takes raw mode again. Its default action is left in place: the kernel drops it again.
     gRetake = 1;
     errno = savedErrno;
 }
