@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -96,20 +97,24 @@ void obey(char command, pid_t game)
     }
 }
 
-// The job of Launch::InPidNamespace: starts the game as the first process of a new PID namespace,
-// reports its pid, and ends as the game ends. As a sandbox's launcher does, it leaves the signals
-// that end a process to the game; a stop stops it with the game, as the job it is.
+// The job of Launch::InPidNamespace, or the session leader of InContainer: starts the game as the
+// first process of a new PID namespace, reports its pid (`reports`, unless -1), and ends as it ends. As a sandbox's
+// launcher does, it leaves the signals that end a process to the game; a stop stops it with the game, as the job it is.
 [[noreturn]] void runSandbox(int reports, const GameSetup& setup, GamePipes pipes)
 {
     const pid_t game = unshare(CLONE_NEWPID) == 0 ? fork() : -1;
     if (game == 0) {
+        if (setup.launch == Launch::InContainer && (setsid() < 0 || ioctl(STDIN_FILENO, TIOCSCTTY, 1) != 0)) {
+            _exit(125);
+        }
         execGame(setup, pipes);
     }
     for (const int ending : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
         signal(ending, SIG_IGN);
     }
     int status = 0;
-    if (game < 0 || write(reports, &game, sizeof game) != sizeof game || waitpid(game, &status, 0) != game) {
+    if (game < 0 || (reports >= 0 && write(reports, &game, sizeof game) != sizeof game) ||
+        waitpid(game, &status, 0) != game) {
         _exit(126);
     }
     if (WIFSIGNALED(status)) {
@@ -117,6 +122,21 @@ void obey(char command, pid_t game)
         raise(WTERMSIG(status));
     }
     _exit(WEXITSTATUS(status));
+}
+
+// The game of Launch::InContainer, which takes the terminal (TIOCSCTTY) for the session it leads.
+// Its pid, as the tests' namespace numbers it, is the one child of `launcher`; -1 after kPatience.
+pid_t containedGame(pid_t launcher)
+{
+    const std::string children =
+        "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
+    const auto deadline = Clock::now() + kPatience;
+    for (pid_t game = -1; Clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds{5})) {
+        if (std::ifstream(children) >> game) {
+            return game;
+        }
+    }
+    return -1;
 }
 
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
@@ -245,7 +265,7 @@ termios startingSettings()
 
 bool spawnGame(PtySession& session, const GameSetup& setup, const termios& settings)
 {
-    const bool shell = setup.launch != Launch::Alone;
+    const bool shell = setup.launch != Launch::Alone && setup.launch != Launch::InContainer;
     int reports[2] = {-1, -1};
     int commands[2] = {-1, -1};
     int input[2] = {-1, -1};
@@ -274,6 +294,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
             }
         }
         const GamePipes pipes{input[0], output[1]};
+        if (setup.launch == Launch::InContainer) {
+            runSandbox(-1, setup, pipes);
+        }
         if (shell) {
             close(reports[0]);
             close(commands[0]);
@@ -290,9 +313,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
     session.answers = input[1];
     session.reader = output[0];
     session.leader = child;
-    if (setup.launch == Launch::Alone) {
-        session.game = session.job = child;
-        return true;
+    if (!shell) {
+        session.game = session.job = setup.launch == Launch::Alone ? child : containedGame(child);
+        return session.game > 0;
     }
     close(reports[1]);
     close(commands[1]);

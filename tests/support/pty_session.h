@@ -34,6 +34,9 @@ enum class Launch {
     // new PID namespace and waits for it, as a sandbox does (`unshare --pid --fork`): the job's
     // process group, and the shell's, lie outside the game's namespace.
     InPidNamespace,
+    // The first process of a new PID namespace, as a container starts a program, leading a session
+    // of its own on the terminal: its process group (1) alone in its job, and no shell.
+    InContainer,
 };
 
 // Where the game's answers (standard input) come from. The pause's keys always come from the terminal.
