@@ -404,17 +404,17 @@ protected:
         return shellContinuesInForeground(session) && waitForRawMode(session);
     }
 
-    // Stops the game at its pause as a player does, or with SIGSTOP where Ctrl-Z cannot, and has
-    // the shell take the terminal back.
-    bool stopForTheShell()
+    // Stops the game at its pause as a player does (Ctrl-Z), or `seen` false or where Ctrl-Z cannot,
+    // as `kill -STOP %1` does, after which the shell sets its terminal back; the shell then takes it.
+    bool stopForTheShell(bool seen)
     {
-        if (situation.ignores(SIGTSTP)) {
-            kill(session.game, SIGSTOP);  // which the game cannot see: the shell sets its terminal back
+        if (seen && !situation.ignores(SIGTSTP)) {
+            sendBytes(session, "\x1a");
+        } else {
+            kill(-session.job, SIGSTOP);
             if (waitUntilStopped(session)) {
                 applySettings(session, found);
             }
-        } else {
-            sendBytes(session, "\x1a");
         }
         return waitUntilStopped(session) && settledDifferences(session, found).empty() && shellTakesTerminal(session);
     }
@@ -516,7 +516,7 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
         break;
     case Behaviour::KillWhileStoppedLeavesAnotherJobsTerminal: {
         // `bg`, then `kill %1`: the shell's terminal, raw for an editor meanwhile, is not the game's.
-        ASSERT_TRUE(stopForTheShell()) << session.output;
+        ASSERT_TRUE(stopForTheShell(false)) << session.output;
         termios editors = found;
         editors.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
         editors.c_cc[VMIN] = 3;
@@ -569,7 +569,7 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
         break;
     case Behaviour::SettingsChangedWhileStoppedStay: {
         // `stty -echoctl erase ^H` while the game is stopped.
-        ASSERT_TRUE(stopForTheShell()) << session.output;
+        ASSERT_TRUE(stopForTheShell(true)) << session.output;
         termios players = found;
         players.c_lflag &= ~static_cast<tcflag_t>(ECHOCTL);
         players.c_cc[VERASE] = '\b';
