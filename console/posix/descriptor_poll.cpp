@@ -8,11 +8,11 @@
 #include <poll.h>
 
 // The parameters go unused without ppoll.
-int pollOne([[maybe_unused]] int fd, [[maybe_unused]] WaitFor purpose, [[maybe_unused]] const timespec* timeout,
+int pollOne([[maybe_unused]] int fd, [[maybe_unused]] bool forWriting, [[maybe_unused]] const timespec* timeout,
             [[maybe_unused]] const sigset_t* waitMask)
 {
 #if QZ_HAVE_PPOLL
-    pollfd one{fd, static_cast<short>(purpose == WaitFor::Writing ? POLLOUT : POLLIN), 0};
+    pollfd one{fd, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
     return ppoll(&one, 1, timeout, waitMask);
 #else
     errno = EINVAL;

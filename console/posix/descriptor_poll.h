@@ -2,11 +2,11 @@
 // descriptors leaves the game's own: FD_SETSIZE and above.
 #pragma once
 
-#include "console/posix/descriptor_wait.h"
-
 #include <ctime>
+#include <signal.h>
 
-// ppoll for one descriptor, as pselect for it would be: the number of descriptors ready, 0 when
-// `timeout` (nullptr: none) ran out first, -1 with errno set when the wait failed or was
-// interrupted. Where the system has no ppoll, -1 with EINVAL, as select says of such a number.
-int pollOne(int fd, WaitFor purpose, const timespec* timeout, const sigset_t* waitMask);
+// ppoll for one descriptor, to read it or, `forWriting`, to write it, as pselect for it would be:
+// the number of descriptors ready, 0 when `timeout` (nullptr: none) ran out first, -1 with errno
+// set when the wait failed or was interrupted. Where the system has no ppoll, -1 with EINVAL, as
+// select says of such a number.
+int pollOne(int fd, bool forWriting, const timespec* timeout, const sigset_t* waitMask);

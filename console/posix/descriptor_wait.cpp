@@ -8,12 +8,11 @@
 
 namespace {
 
-int selectOne(int fd, WaitFor purpose, const timespec* timeout, const sigset_t* waitMask)
+int selectOne(int fd, bool forWriting, const timespec* timeout, const sigset_t* waitMask)
 {
     fd_set ready;
     FD_ZERO(&ready);
     FD_SET(fd, &ready);
-    const bool forWriting = purpose == WaitFor::Writing;
     return pselect(fd + 1, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, nullptr, timeout, waitMask);
 }
 
@@ -26,7 +25,9 @@ Readiness waitForDescriptor(int fd, WaitFor purpose, int timeoutMs, const sigset
     }
     const timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1'000'000L};
     const timespec* limit = timeoutMs < 0 ? nullptr : &timeout;
-    const int found = fd < FD_SETSIZE ? selectOne(fd, purpose, limit, waitMask) : pollOne(fd, purpose, limit, waitMask);
+    const bool forWriting = purpose == WaitFor::Writing;
+    const int found =
+        fd < FD_SETSIZE ? selectOne(fd, forWriting, limit, waitMask) : pollOne(fd, forWriting, limit, waitMask);
     if (found > 0) {
         return Readiness::Ready;
     }

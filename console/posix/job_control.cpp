@@ -9,6 +9,7 @@ sigset_t withoutJobControl(sigset_t set)
 {
     sigdelset(&set, SIGTTIN);
     sigdelset(&set, SIGTTOU);
+    sigdelset(&set, SIGCONT);
     return set;
 }
 
@@ -34,22 +35,27 @@ sigset_t letJobControlThrough()
 
 }  // namespace
 
-bool noOtherJobHolds(int terminal)
+Holder terminalHolder(int terminal)
 {
     const pid_t foreground = tcgetpgrp(terminal);
-    // The terminal is no longer the game's controlling terminal (ENOTTY) once its session is
-    // gone; Linux answers 0 while the leaving session is taken apart.
-    return foreground == getpgrp() || foreground == 0 || (foreground < 0 && errno == ENOTTY);
+    if (foreground > 0) {
+        return foreground == getpgrp() ? Holder::Game : Holder::OtherJob;
+    }
+    if (foreground == 0) {
+        return Holder::Unseen;
+    }
+    // The terminal is no longer the game's controlling terminal once its session is gone.
+    return errno == ENOTTY ? Holder::Nobody : Holder::OtherJob;
 }
 
 bool waitForForeground(int terminal, const sigset_t& waitMask)
 {
     for (;;) {
-        const pid_t foreground = tcgetpgrp(terminal);
-        if (foreground == getpgrp()) {
+        const Holder holder = terminalHolder(terminal);
+        if (holder == Holder::Game) {
             return true;
         }
-        if (foreground < 0 || isIgnored(SIGTTOU)) {
+        if (holder == Holder::Nobody || isIgnored(SIGTTOU)) {
             return false;
         }
         sigset_t blocked;
@@ -59,8 +65,10 @@ bool waitForForeground(int terminal, const sigset_t& waitMask)
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
         if (drained == 0) {
             // After a stop the game may be in the foreground now; otherwise the kernel let a
-            // background process through, and there is no job control to wait for.
-            return tcgetpgrp(terminal) == getpgrp();
+            // background process through, and there is no job control to wait for. Unseen groups
+            // leave the kernel's word alone, unless the session is being taken apart (no session).
+            const Holder now = terminalHolder(terminal);
+            return now == Holder::Game || (now == Holder::Unseen && tcgetsid(terminal) >= 0);
         }
         if (error != EINTR) {
             return false;

@@ -13,6 +13,7 @@
 #include "console/posix/signal_guard.h"
 #include "console/terminal_keys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -35,6 +36,13 @@ termios rawFrom(termios settings)
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
     return settings;
+}
+
+bool sameSettings(const termios& one, const termios& other)
+{
+    return one.c_iflag == other.c_iflag && one.c_oflag == other.c_oflag && one.c_cflag == other.c_cflag &&
+           one.c_lflag == other.c_lflag && std::equal(one.c_cc, one.c_cc + NCCS, other.c_cc) &&
+           cfgetispeed(&one) == cfgetispeed(&other) && cfgetospeed(&one) == cfgetospeed(&other);
 }
 
 // Sets raw mode and reads it back: tcsetattr succeeds when any one change took, and only the
@@ -60,12 +68,6 @@ public:
         sigprocmask(SIG_SETMASK, &all, &previous_);
         waitMask_ = withoutJobControl(previous_);
         installSignalGuard(terminal);
-        if (!waitForForeground(terminal, waitMask_) || tcgetattr(terminal, &original_) != 0) {
-            return;
-        }
-        holdSettings(original_);
-        held_ = true;
-        raw_ = rawFrom(original_);
         taken_ = takeRawModeInForeground();
     }
 
@@ -73,7 +75,7 @@ public:
     {
         // TCSANOW rather than TCSAFLUSH: keys typed ahead for the next answer must survive. Once
         // the session is gone, no job can take the terminal from the game: back they go too.
-        if (held_ && (noOtherJobHolds(terminal_) || waitForForeground(terminal_, waitMask_))) {
+        if (held_ && (mayGiveBack() || waitForForeground(terminal_, waitMask_))) {
             setTerminal(terminal_, original_);
         }
         releaseSettings();
@@ -129,16 +131,35 @@ private:
     {
         bool raw = false;
         do {
-            raw = waitForForeground(terminal_, waitMask_) && takeRawMode(terminal_, raw_);
+            raw = waitForForeground(terminal_, waitMask_) && holdTerminalsOwnSettings() && takeRawMode(terminal_, raw_);
         } while (stopOrContinueCame());
         return raw;
+    }
+
+    // Reads the terminal's own settings, in the foreground: at the pause's start, and afresh after
+    // a stop, since the player may have changed them meanwhile (stty) and must find them so after
+    // the pause. A terminal still in the pause's raw mode (a continue alone) keeps those held.
+    bool holdTerminalsOwnSettings()
+    {
+        foregroundSeen();
+        termios now{};
+        if (tcgetattr(terminal_, &now) != 0) {
+            return false;
+        }
+        if (!held_ || !sameSettings(now, raw_)) {
+            original_ = now;
+            raw_ = rawFrom(now);
+            holdSettings(now);
+            held_ = true;
+        }
+        return true;
     }
 
     int terminal_;
     termios original_{};
     termios raw_{};
     sigset_t previous_{};
-    sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN and SIGTTOU
+    sigset_t waitMask_{};  // the mask the game had before the pause, less SIGTTIN, SIGTTOU and SIGCONT
     bool held_ = false;    // original_ is to be given back
     bool taken_ = false;
     bool gone_ = false;

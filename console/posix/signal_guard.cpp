@@ -26,6 +26,8 @@ volatile sig_atomic_t gHeld = 0;
 // Set by a handler after which raw mode must be taken again: the terminal was given back for a
 // stop, or the game was continued, and the shell may have set the terminal meanwhile.
 volatile sig_atomic_t gRetake = 0;
+// Whether the game was seen in the foreground since the last stop or continue.
+volatile sig_atomic_t gForeground = 0;
 
 // Whether the default action of `signal` ends the process. The others cannot be caught (SIGKILL,
 // SIGSTOP), stop or continue the process (SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT) or are ignored
@@ -62,21 +64,31 @@ void raiseAlone(int signal)
     raise(signal);
 }
 
-// Puts the terminal back from a handler, but only while no other job can hold it: a handler runs
-// with SIGTTOU blocked, and the kernel lets a background process that blocks it change the
-// terminal, which would then be the shell's.
 void giveBackFromHandler()
 {
-    if (gHeld != 0 && noOtherJobHolds(gTerminal)) {
+    if (gHeld != 0 && mayGiveBack()) {
         tcsetattr(gTerminal, TCSANOW, &gOriginal);
     }
 }
 
+// The first process of a PID namespace, as a sandbox may start the game, is one that the kernel
+// lets no signal's default action reach, but SIGKILL's and SIGSTOP's from outside.
+bool defaultActionsDropped() { return getpid() == 1; }
+
+// Whether the game's process group is led from outside its PID namespace (it reads as 0): the
+// launcher that started it there is of its job, and is stopped with it.
+bool jobReachesOutside() { return getpgrp() == 0; }
+
 extern "C" void onFatalSignal(int signal)
 {
+    const int savedErrno = errno;
     giveBackFromHandler();
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // ends the process as it would have
+    // Still here: the kernel dropped it, and the game goes on, as it would have without the pause,
+    // which takes raw mode again. Its default action is left in place: the kernel drops it again.
+    gRetake = 1;
+    errno = savedErrno;
 }
 
 // Ctrl-Z, and SIGTTIN and SIGTTOU, whether job control or a hand sent them.
@@ -84,8 +96,17 @@ extern "C" void onStop(int signal)
 {
     const int savedErrno = errno;
     giveBackFromHandler();
+    gForeground = 0;
     sigaction(signal, &gPrevious[signal], nullptr);
     raiseAlone(signal);  // the process stops here; SIGCONT resumes it
+    if (defaultActionsDropped() && jobReachesOutside()) {
+        // The rest of the game's job has stopped: the game waits for the continue as if stopped.
+        // Alone in its job (a container's first process), it goes on, as an orphan does.
+        sigset_t continueOnly;
+        sigfillset(&continueOnly);
+        sigdelset(&continueOnly, SIGCONT);
+        sigsuspend(&continueOnly);
+    }
     setHandler(signal, onStop);
     // Even when it did not stop: the kernel drops the signal for a process group that no shell
     // could resume, and the terminal is back in its own mode all the same.
@@ -93,7 +114,12 @@ extern "C" void onStop(int signal)
     errno = savedErrno;
 }
 
-extern "C" void onContinue(int) { gRetake = 1; }
+// A continue may have come from `bg`.
+extern "C" void onContinue(int)
+{
+    gForeground = 0;
+    gRetake = 1;
+}
 
 void (*handlerFor(int signal))(int)
 {
@@ -130,6 +156,19 @@ void holdSettings(const termios& settings)
     gOriginal = settings;
     gHeld = 1;
     gRetake = 0;
+}
+
+void foregroundSeen() { gForeground = 1; }
+
+bool mayGiveBack()
+{
+    switch (terminalHolder(gTerminal)) {
+    case Holder::Game:
+    case Holder::Nobody: return true;
+    case Holder::Unseen: return gForeground != 0;
+    case Holder::OtherJob: break;
+    }
+    return false;
 }
 
 void releaseSettings() { gHeld = 0; }

@@ -12,9 +12,19 @@
 void installSignalGuard(int terminal);
 
 // Holds `settings`, the terminal's own, for the handlers to give back, which they do only while no
-// other job can hold the terminal (noOtherJobHolds). Forgets any stop or continue noted before:
-// raw mode is about to be taken from these settings.
+// other job can hold the terminal (mayGiveBack). Forgets any stop or continue noted before: raw
+// mode is about to be taken from these settings, read after them.
 void holdSettings(const termios& settings);
+
+// The game has seen itself in the terminal's foreground, and stays there until a stop or a
+// continue: what mayGiveBack goes by where the process groups are unseen.
+void foregroundSeen();
+
+// Whether the terminal may be given its settings back now: the game's group holds it, or nobody
+// does, or the groups are unseen and the game was last seen in the foreground. From the
+// background the handlers must not, since they run with SIGTTOU blocked, which the kernel takes
+// as leave to change the terminal under another job.
+bool mayGiveBack();
 
 // Nothing for the handlers to give back any more: the pause has done it, or never changed anything.
 void releaseSettings();

@@ -1,15 +1,19 @@
 // The session's care for standard input, output and error on POSIX: a closed one is opened on
-// /dev/null, so a file opened later cannot take its number; an open one is left as it is.
+// /dev/null, so a file opened later cannot take its number; an open one is left as it is. And a
+// failure's lines, on a standard error left non-blocking and full.
 // Each case runs in a child process, whose streams it may close freely.
 #include "console/console_session.h"
+#include "tests/posix/detached_game.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -83,4 +87,41 @@ TEST(ConsoleSession, LeavesOpenStandardStreamsAlone)
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A reader that comes a moment late still gets a failure's lines; with none, the lines of a game
+// wait a while once in all, never for ever.
+TEST(ConsoleSession, FailureLinesWaitAWhileInAllForRoomOnAFullStandardError)
+{
+    for (const bool readerComes : {true, false}) {
+        SCOPED_TRACE(readerComes ? "a reader a moment late" : "no reader");
+        int ends[2] = {-1, -1};
+        ASSERT_EQ(pipe(ends), 0);
+        ASSERT_EQ(fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+        while (write(ends[1], "x", 1) == 1) {
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(ends[1], STDERR_FILENO);
+            reportFailure("first\n");
+            reportFailure("second\n");
+            _exit(0);
+        }
+        close(ends[1]);
+        std::optional<std::string> transcript;
+        if (readerComes) {
+            // The lateness is the case itself: far less than a reader that reads at all may take.
+            std::this_thread::sleep_for(std::chrono::milliseconds{100});
+            transcript = readToEnd(ends[0]);
+        }
+        const std::optional<Ended> ended = reapWithUsage(child);
+        if (!ended) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        EXPECT_TRUE(ended) << "the second line waited for ever";
+        EXPECT_TRUE(!readerComes || (transcript && transcript->ends_with("xfirst\nsecond\n")))
+            << transcript.value_or("").size() << " bytes";
+        close(ends[0]);
+    }
 }

@@ -10,14 +10,18 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
+#include <sched.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -93,6 +97,48 @@ void obey(char command, pid_t game)
     }
 }
 
+// The job of Launch::InPidNamespace, or the session leader of InContainer: starts the game as the
+// first process of a new PID namespace, reports its pid (`reports`, unless -1), and ends as it ends. As a sandbox's
+// launcher does, it leaves the signals that end a process to the game; a stop stops it with the game, as the job it is.
+[[noreturn]] void runSandbox(int reports, const GameSetup& setup, GamePipes pipes)
+{
+    const pid_t game = unshare(CLONE_NEWPID) == 0 ? fork() : -1;
+    if (game == 0) {
+        if (setup.launch == Launch::InContainer && (setsid() < 0 || ioctl(STDIN_FILENO, TIOCSCTTY, 1) != 0)) {
+            _exit(125);
+        }
+        execGame(setup, pipes);
+    }
+    for (const int ending : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+        signal(ending, SIG_IGN);
+    }
+    int status = 0;
+    if (game < 0 || (reports >= 0 && write(reports, &game, sizeof game) != sizeof game) ||
+        waitpid(game, &status, 0) != game) {
+        _exit(126);
+    }
+    if (WIFSIGNALED(status)) {
+        signal(WTERMSIG(status), SIG_DFL);
+        raise(WTERMSIG(status));
+    }
+    _exit(WEXITSTATUS(status));
+}
+
+// The game of Launch::InContainer, which takes the terminal (TIOCSCTTY) for the session it leads.
+// Its pid, as the tests' namespace numbers it, is the one child of `launcher`; -1 after kPatience.
+pid_t containedGame(pid_t launcher)
+{
+    const std::string children =
+        "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
+    const auto deadline = Clock::now() + kPatience;
+    for (pid_t game = -1; Clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds{5})) {
+        if (std::ifstream(children) >> game) {
+            return game;
+        }
+    }
+    return -1;
+}
+
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
 // status, on `reports`, and meanwhile does what it is asked on `commands`, answering each.
 [[noreturn]] void runShell(int reports, int commands, const GameSetup& setup, GamePipes pipes)
@@ -106,10 +152,13 @@ void obey(char command, pid_t game)
             tcsetpgrp(STDIN_FILENO, getpid());
         }
         signal(SIGTTOU, SIG_DFL);
+        if (setup.launch == Launch::InPidNamespace) {
+            runSandbox(reports, setup, pipes);
+        }
         execGame(setup, pipes);
     }
     setpgid(game, game);
-    if (write(reports, &game, sizeof game) != sizeof game) {
+    if (setup.launch != Launch::InPidNamespace && write(reports, &game, sizeof game) != sizeof game) {
         _exit(126);
     }
     int status = 0;
@@ -216,7 +265,7 @@ termios startingSettings()
 
 bool spawnGame(PtySession& session, const GameSetup& setup, const termios& settings)
 {
-    const bool shell = setup.launch != Launch::Alone;
+    const bool shell = setup.launch != Launch::Alone && setup.launch != Launch::InContainer;
     int reports[2] = {-1, -1};
     int commands[2] = {-1, -1};
     int input[2] = {-1, -1};
@@ -245,6 +294,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
             }
         }
         const GamePipes pipes{input[0], output[1]};
+        if (setup.launch == Launch::InContainer) {
+            runSandbox(-1, setup, pipes);
+        }
         if (shell) {
             close(reports[0]);
             close(commands[0]);
@@ -261,9 +313,9 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
     session.answers = input[1];
     session.reader = output[0];
     session.leader = child;
-    if (setup.launch == Launch::Alone) {
-        session.game = child;
-        return true;
+    if (!shell) {
+        session.game = session.job = setup.launch == Launch::Alone ? child : containedGame(child);
+        return session.game > 0;
     }
     close(reports[1]);
     close(commands[1]);
@@ -273,6 +325,7 @@ bool spawnGame(PtySession& session, const GameSetup& setup, const termios& setti
         session.output = "the shell did not start the game";
         return false;
     }
+    session.job = getpgid(session.game);
     return true;
 }
 
@@ -402,18 +455,72 @@ std::string settingsDifferences(const termios& expected, const termios& actual)
     return differences.str();
 }
 
-std::optional<std::uint64_t> caughtSignals(const PtySession& session)
+namespace {
+
+// The fields of /proc/PID/stat after its command's name, which may hold spaces: the
+// state first. Empty once the game has been reaped.
+std::vector<std::string> statFields(pid_t process)
+{
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(line.substr(std::min(line.rfind(')') + 1, line.size())));
+    return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
+}
+
+char processState(pid_t process)
+{
+    const std::vector<std::string> fields = statFields(process);
+    return fields.empty() ? 'X' : fields[0][0];
+}
+
+bool waitForState(pid_t process, std::string_view states)
+{
+    const auto deadline = Clock::now() + kPatience;
+    while (states.find(processState(process)) == std::string_view::npos) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> signalDispositions(const PtySession& session)
 {
     if (kGameCommand.size() > 2) {
-        return std::nullopt;  // the emulator's handlers, which catch every signal to pass it on
+        return std::nullopt;  // the emulator's, which catches every signal to pass it on
     }
     std::ifstream status("/proc/" + std::to_string(session.game) + "/status");
+    std::string dispositions;
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) == 0) {
-            return std::stoull(line.substr(7), nullptr, 16);
+        if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigIgn:", 0) == 0 || line.rfind("SigCgt:", 0) == 0) {
+            dispositions += line + "\n";
         }
     }
-    return ~std::uint64_t{0};
+    return dispositions;
+}
+
+double cpuSeconds(const PtySession& session)
+{
+    const std::vector<std::string> fields = statFields(session.game);
+    return fields.size() > 12 ? static_cast<double>(std::stol(fields[11]) + std::stol(fields[12])) /
+                                    static_cast<double>(sysconf(_SC_CLK_TCK))
+                              : 0;
+}
+
+bool pidNamespacesAvailable()
+{
+    static const bool available = [] {
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(unshare(CLONE_NEWPID) == 0 ? 0 : 1);
+        }
+        int status = 1;
+        return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }();
+    return available;
 }
 
 namespace {
@@ -443,26 +550,11 @@ bool sessionLeaderLeaves(PtySession& session)
     return true;
 }
 
-bool isStopped(const PtySession& session)
-{
-    // The state letter follows the command name, which is in parentheses and may hold spaces.
-    std::ifstream stat("/proc/" + std::to_string(session.game) + "/stat");
-    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t nameEnd = line.rfind(')');
-    return nameEnd != std::string::npos && nameEnd + 2 < line.size() && line[nameEnd + 2] == 'T';
-}
+bool isStopped(const PtySession& session) { return processState(session.job) == 'T'; }
 
-bool waitUntilStopped(const PtySession& session)
-{
-    const auto deadline = Clock::now() + kPatience;
-    while (!isStopped(session)) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
-    return true;
-}
+bool waitUntilStopped(const PtySession& session) { return waitForState(session.job, "T"); }
+
+bool waitUntilEnded(const PtySession& session) { return waitForState(session.game, "ZX"); }
 
 std::optional<int> waitForExit(PtySession& session)
 {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -31,6 +30,13 @@ enum class Launch {
     // A job of the small shell, as AsJob, in a session led by a process above the shell, which
     // leaves when asked (sessionLeaderLeaves) while the shell stays to report on the game.
     UnderLeader,
+    // A job of the small shell, as AsJob, whose process starts the game as the first process of a
+    // new PID namespace and waits for it, as a sandbox does (`unshare --pid --fork`): the job's
+    // process group, and the shell's, lie outside the game's namespace.
+    InPidNamespace,
+    // The first process of a new PID namespace, as a container starts a program, leading a session
+    // of its own on the terminal: its process group (1) alone in its job, and no shell.
+    InContainer,
 };
 
 // Where the game's answers (standard input) come from. The pause's keys always come from the terminal.
@@ -47,6 +53,7 @@ struct PtySession {
 
     int master = -1;       // our end of the terminal
     pid_t game = -1;       // the game's process, for signals
+    pid_t job = -1;        // its process group, as a shell's `kill %1` signals it
     pid_t leader = -1;     // the terminal's session leader, our child: the shell, or the game when Alone
     int reports = -1;      // the shell's reports (its jobs): the game's pid, then its wait status
     int commands = -1;     // job control asked of the shell, each command answered when done
@@ -64,9 +71,9 @@ termios startingSettings();
 struct GameSetup {
     Launch launch = Launch::AsJob;
     Answers answers = Answers::OnTerminal;
-    bool outputToPipe = false;        // standard output to a pipe whose reader is `reader`
-    std::vector<int> ignoredSignals;  // ignored from the start, as a parent may leave them
-    std::vector<int> blockedSignals;  // blocked from the start, as a launcher may hand them down
+    bool outputToPipe = false;          // standard output to a pipe whose reader is `reader`
+    std::vector<int> ignoredSignals{};  // ignored from the start, as a parent may leave them
+    std::vector<int> blockedSignals{};  // blocked from the start, as a launcher may hand them down
     // Every descriptor below FD_SETSIZE left open, as a launcher that leaks them leaves them: the
     // game's own open at a number that select cannot take.
     bool descriptorsLeaked = false;
@@ -102,9 +109,13 @@ void applySettings(PtySession& session, const termios& settings);
 // The differences between two settings, in words; empty when they are the same.
 std::string settingsDifferences(const termios& expected, const termios& actual);
 
-// The signals the game has handlers for right now, one bit each (bit 0 for signal 1); nothing
-// when the game runs under an emulator, whose own handlers are all the system shows.
-std::optional<std::uint64_t> caughtSignals(const PtySession& session);
+// The signals the game blocks, ignores and has handlers for right now, as the system shows them;
+// nothing when the game runs under an emulator, whose own are all the system shows.
+std::optional<std::string> signalDispositions(const PtySession& session);
+// The CPU time, user and system, the game has used so far.
+double cpuSeconds(const PtySession& session);
+// Whether this system lets the tests make a PID namespace (Launch::InPidNamespace).
+bool pidNamespacesAvailable();
 // Job control as a shell does it. The shell takes its terminal back (tcsetpgrp), as after its job
 // stopped; or sends its stopped job on, in the foreground (fg: the terminal to the job, then
 // SIGCONT) or in the background (bg: SIGCONT alone). False when the shell did not answer.
@@ -114,9 +125,11 @@ bool shellContinuesInBackground(PtySession& session);
 // The leader of Launch::UnderLeader leaves, and the session with it, as when the shell that leads
 // it exits. False when it could not be seen to end within kPatience.
 bool sessionLeaderLeaves(PtySession& session);
-// Waits until the game is stopped (Ctrl-Z). False after kPatience.
+// Waits until the game's job is stopped (Ctrl-Z), or the game has ended, whoever reaps it. False
+// after kPatience.
 bool waitUntilStopped(const PtySession& session);
-// Whether the game is stopped right now.
+bool waitUntilEnded(const PtySession& session);
+// Whether the game's job is stopped right now.
 bool isStopped(const PtySession& session);
 // The game's wait status once it has ended (read as the shell reports it), draining the output
 // meanwhile. Empty after kPatience.
