@@ -21,6 +21,7 @@ TERM = r"(?:[^()|&;,?]|\([^()]*\))+"  # one operand of ||
 INT = r"(?<![\w.'])\d{1,9}(?![\w.'])"
 ARG = r"(?:(?<=\w\()|(?<=, ))(?!null(?:ptr)?\b)[A-Za-z_][\w.]*(?:(?:->|::)\w+)*(?:\(\))?(?=[,)])"
 KIND = r"\b[A-Z]\w*::[A-Z]\w*\b|\b[A-Z][A-Z0-9_]{2,}\b"  # an enumerator, or a flag such as SIGINT or O_RDWR
+STATEMENT = r"^ *(?:(?:await )?[\w.:>\[\]-]+(?:\(| [-+*/%|&^]?= |\+\+|--).*|(?:\+\+|--)\w.*|break|continue|return);$"
 SWAP = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==", "===": "!==", "!==": "===",
         "&&": "||", "||": "&&", "true": "false", "false": "true", "s": "ms", "ms": "s",
         "seconds": "milliseconds", "milliseconds": "seconds", "microseconds": "milliseconds"}
@@ -42,9 +43,7 @@ SLIPS = [
     ("cj", r" [*/] 1000\b", ""),  # a conversion between them dropped
     ("cj", r"(?<=\{ )[^{};]*\([^{};]*\);(?= \})", ""),  # the call of a one-line body: a destructor, a handler
     ("j", rf"(?<==> )[\w.]+\({NEST}\)(?=[),;])", "{}"),  # the call an arrow function makes
-    # a statement dropped, where a line starts one: a call, an assignment, a step, break, continue, return
-    ("cj", r"^ *(?:(?:await )?[\w.:>\[\]-]+(?:\(| [-+*/%|&^]?= |\+\+|--).*|(?:\+\+|--)\w.*|break|continue|return);$",
-     ""),
+    ("cj", STATEMENT, ""),  # a call, an assignment, a step, break, continue or return dropped
 ]
 # The tests that cover a file, tried in order until one fails, the quickest first: a label, and a ctest
 # regex, BROWSER, or None for the GoogleTest suites in the files the label names.
@@ -59,49 +58,55 @@ COVERAGE = [
 
 
 def next_of_kind(name, names):
-    """The name after name among those of its kind: its enumeration's, or those that start as it does."""
-    kin = [re.match(r"\w+::|\w{1,3}_|\w{3}", n)[0] for n in (name, *names)]  # Stage::, SIG_, O_, SIG
+    """The name after name among those of its kind: of its enumeration, or starting as it does (SIG, O_)."""
+    kin = [re.match(r"\w+::|\w{1,3}_|\w{3}", n)[0] for n in (name, *names)]
     kind = sorted({n for n, k in zip(names, kin[1:]) if k == kin[0]} | {name})
     return kind[(kind.index(name) + 1) % len(kind)]
 
 
 def mutants_of(path, numbers, names):
-    """Every slip of the given lines of one file, as (file, line, column, text replaced, replacement). A line
-    is matched with its literals blanked, columns kept, and its comment cut."""
+    """Every slip of the given lines of one file, as (file, line, column, text replaced, replacement)."""
     found, starts, language = [], True, "j" if path.endswith(".js") else "c"
+    slips = [(pattern, how) for languages, pattern, how in SLIPS if language in languages]
     for number, line in enumerate(Path(path).read_text(encoding="utf-8").split("\n"), 1):
+        # The code alone: the insides of literals blanked, columns kept, and comments cut.
         code = re.sub(r"\"(?:\\.|[^\"\\])*\"|'(?:\\.|[^'\\])*'|`(?:\\.|[^`\\])*`",
                       lambda m: m[0][0] + "\0" * (len(m[0]) - 2) + m[0][-1], line).split("//")[0].rstrip()
         code = "" if re.match(r"\s*(/\*|\*|#)", code) else code
-        for languages, pattern, how in SLIPS if number in numbers else []:
-            if language in languages and (starts or not pattern.startswith("^")):
-                for match in re.finditer(pattern, code):
-                    old = line[match.start():match.end()]
-                    new = how if isinstance(how, str) else how(old, names)
-                    found += [(path, number, match.start() + 1, old, new)] if new != old else []
-        starts = code[-1] in ";{}:" if code else starts
+        for pattern, how in slips if number in numbers else []:
+            for match in re.finditer(pattern, code) if starts or pattern != STATEMENT else []:
+                old = line[match.start():match.end()]
+                new = how if isinstance(how, str) else how(old, names)
+                found += [(path, number, match.start() + 1, old, new)] if new != old else []
+        starts = code[-1] in ";{}:" if code else starts  # whether the next line starts a statement
     return found
 
 
-def changed_lines(base, paths):
-    """The lines added or changed since base, by file."""
+def sample(base, args):
+    """At most n slips of the lines changed since base, at random, each line's first before any second."""
     lines, path = {}, None
-    for row in git("diff", "-U0", "--no-ext-diff", "--no-renames", "--diff-filter=AM", base, "--", *paths).split("\n"):
+    diff = git("diff", "-U0", "--no-ext-diff", "--no-renames", "--diff-filter=AM", base, "--", *args.paths)
+    for row in diff.split("\n"):
         if row.startswith("+++ "):
             path = row[6:] if SOURCE.match(row[6:]) else None
-        elif row.startswith("@@") and path:
+        elif row.startswith("@@") and path:  # @@ -old,count +first,count @@
             first, _, count = row.split()[2][1:].partition(",")
             lines.setdefault(path, set()).update(range(int(first), int(first) + int(count or 1)))
-    return lines
+    names = {n for f in git("ls-files").split() if SOURCE.match(f) for n in re.findall(KIND, Path(f).read_text())}
+    mutants = sorted(m for path, numbers in lines.items() for m in mutants_of(path, numbers, names))
+    random.Random(args.s).shuffle(mutants)
+    rank = {m: sum(n[:2] == m[:2] for n in mutants[:i]) for i, m in enumerate(mutants)}
+    return sorted(mutants, key=rank.get)[:args.n]
 
 
 def stages_for(path):
     """The stages that test path, as (label, ctest regex or BROWSER)."""
     for label, selection in next(stages for prefixes, stages in COVERAGE if path.startswith(prefixes)):
-        files = git("ls-files", label.format(stem=Path(path).stem)).split() if selection is None else []
+        label = label.format(stem=Path(path).stem)
+        files = git("ls-files", label).split() if selection is None else []
         suites = {suite for f in files for suite in re.findall(r"(?m)^TEST\w*\(\s*(\w+)", Path(f).read_text())}
         if selection or suites:
-            yield label.format(stem=Path(path).stem), selection or rf"(^|/)({'|'.join(sorted(suites))})\."
+            yield label, selection or rf"(^|/)({'|'.join(sorted(suites))})\."
 
 
 def git(*args):
@@ -111,9 +116,7 @@ def git(*args):
 
 
 def run(command, limit, tree):
-    """Runs command in the scratch copy for at most limit seconds, then ends all it left running: the
-    session it runs in, and what its tests started in sessions of their own, a game (a program of the copy)
-    or a browser (the copy's mark in its environment). Its status (None when time ran out) and output."""
+    """Runs command in the scratch copy for at most limit seconds: its status (None: out of time), output."""
     with tempfile.TemporaryFile("w+", errors="replace") as log:  # not a pipe, which a stray could hold open
         proc = subprocess.Popen(command, cwd=tree, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                 start_new_session=True, env=dict(os.environ, QZ_MUTANTS=tree))
@@ -121,36 +124,38 @@ def run(command, limit, tree):
             status = proc.wait(limit)
         except subprocess.TimeoutExpired:
             status = None
-        finally:
-            strays = [-proc.pid]  # the process group of its session
-            while strays:
-                for pid in strays:
-                    with contextlib.suppress(OSError):
-                        os.kill(pid, signal.SIGKILL)
-                strays = [int(pid) for pid in os.listdir("/proc") if pid.isdigit() and left_by(pid, tree)]
+        finally:  # on Ctrl-C too, which does not reach a session of its own
+            end_all(proc.pid, tree)
             proc.wait()
         log.seek(0)
         return status, log.read()
 
 
-def left_by(pid, tree):
-    """Whether the process runs a program of the scratch copy or holds its mark."""
-    with contextlib.suppress(OSError):  # ended meanwhile, or not a program (a kernel thread)
-        return os.readlink(f"/proc/{pid}/exe").startswith(tree + "/") or \
-            f"QZ_MUTANTS={tree}\0".encode() in Path(f"/proc/{pid}/environ").read_bytes()
-    return False
+def end_all(session, tree):
+    """Ends a run's session, and what its tests started in sessions of their own: a game runs a program of
+    the copy, a browser carries the copy's mark. Again and again, for what forked meanwhile."""
+    strays = [-session]
+    while strays:
+        for pid in strays:
+            with contextlib.suppress(OSError):
+                os.kill(pid, signal.SIGKILL)
+        strays = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            with contextlib.suppress(OSError):  # it ended meanwhile, or it is a kernel thread
+                if os.readlink(f"/proc/{pid}/exe").startswith(tree + "/") or \
+                        f"QZ_MUTANTS={tree}\0".encode() in Path(f"/proc/{pid}/environ").read_bytes():
+                    strays.append(int(pid))
 
 
 def test(stages, tree, args, limits):
-    """Runs the stages in order until one fails: None when all pass, else its label, status (None: out of
-    time) and output, and a ctest regex of the tests that failed."""
+    """The first stage that fails: its label, status (None: out of time), output, the tests that failed."""
     for label, selection in stages:
         command = ["ctest", "--test-dir", "build/dev", "-j", "2", "--no-tests=error", "--stop-on-failure",
                    "--output-on-failure", "-R", selection]
         if selection == BROWSER:
-            command = ["node", "--test-force-exit", "--test-reporter=tap", "tests/web/browser_test.cjs",
-                       "--site", "build/web/site", "--python", sys.executable, "--engines", "chromium",
-                       "--master-seed", str(args.s), "--games", str(args.games), *["--only", args.only] * bool(args.only)]
+            command = ["node", "--test-force-exit", "--test-reporter=tap", "tests/web/browser_test.cjs", "--site",
+                       "build/web/site", "--python", sys.executable, "--engines", "chromium", "--master-seed",
+                       str(args.s), "--games", str(args.games)] + ["--only", args.only] * bool(args.only)
         status, log = run(command, limits.get(selection, 3600), tree)
         if status != 0 or "\n# pass 0\n" in log:  # a browser run of no case would pass every mutant
             failed = re.findall(r"(?m)^\s+\d+ - (\S+) \(", log.partition("tests FAILED:")[2])
@@ -159,8 +164,7 @@ def test(stages, tree, args, limits):
 
 
 def prepare(mutants, args, tree):
-    """Copies the tracked files, as they are in the worktree, into tree and builds there the presets the
-    mutants need; runs each stage once unmutated, and returns how long each may take with a mutant."""
+    """Copies the worktree's tracked files into tree, builds and tests them: how long each stage may take."""
     subprocess.run(["xargs", "-0", "cp", "--parents", "-t", tree], input=git("ls-files", "-z"), text=True,
                    stderr=subprocess.DEVNULL)  # a file deleted in the worktree fails alone
     npm = os.path.abspath("build/web/npm/node_modules")  # the worktree's puppeteer-core spares an npm ci
@@ -173,14 +177,13 @@ def prepare(mutants, args, tree):
             if status != 0:
                 sys.exit(f"{log[-3000:]}\nmutants: the {preset} preset does not build")
     limits = {}
-    for stage in sorted({stage for m in mutants for stage in stages_for(m[0])}):
-        begun, failed = time.monotonic(), test([stage], tree, args, {})
-        if failed and failed[1] == 0:
-            sys.exit(f"mutants: no browser case's name holds {args.only}")
+    for label, selection in sorted({stage for m in mutants for stage in stages_for(m[0])}):
+        begun, failed = time.monotonic(), test([(label, selection)], tree, args, {})
         if failed:
-            sys.exit(f"{failed[2][-3000:]}\nmutants: the tests fail without a mutant: {failed[0]}")
-        limits[stage[1]] = int(time.monotonic() - begun) * 3 + 60
-        print(f"mutants: {stage[0]} pass unmutated in {int(time.monotonic() - begun)} s", flush=True)
+            sys.exit(f"mutants: no browser case's name holds {args.only}" if failed[1] == 0 and args.only else
+                     f"{failed[2][-3000:]}\nmutants: the tests fail without a mutant: {label}")
+        limits[selection] = int(time.monotonic() - begun) * 3 + 60
+        print(f"mutants: {label} pass unmutated in {int(time.monotonic() - begun)} s", flush=True)
     return limits
 
 
@@ -189,14 +192,13 @@ def try_mutant(mutant, args, tree, limits):
     path, line, column, old, new = mutant
     rebuild = ["cmake", "--build", "build/web", "--target", "qz_site"] if path.startswith(WEB) else [
         "cmake", "--build", "build/dev"]
-    target = Path(tree, path)
-    original = target.read_text(encoding="utf-8")
+    original = Path(tree, path).read_text(encoding="utf-8")
     lines = original.split("\n")
     lines[line - 1] = lines[line - 1][:column - 1] + new + lines[line - 1][column - 1 + len(old):]
-    target.write_text("\n".join(lines), encoding="utf-8")
+    Path(tree, path).write_text("\n".join(lines), encoding="utf-8")
     status, log = run(rebuild, 1800, tree)
     failed = test(stages_for(path), tree, args, limits) if status == 0 else None
-    target.write_text(original, encoding="utf-8")
+    Path(tree, path).write_text(original, encoding="utf-8")
     if status != 0:  # the compiler's or esbuild's first error line shows why
         error = next((row for row in log.split("\n") if re.search(r"error:|\bERROR\b", row)), "")
         return ("TIMED OUT", "in its build") if status is None else ("BUILD FAILED", error.replace(tree + "/", ""))
@@ -220,30 +222,26 @@ def main():
     args, started = parser.parse_args(), time.monotonic()
     os.chdir(git("rev-parse", "--show-toplevel") or sys.exit("mutants: not in a git worktree"))
     base = args.base or git("merge-base", "HEAD", "main") or git("merge-base", "HEAD", "origin/main")
-    if not args.base and base == git("rev-parse", "HEAD"):  # on main: its uncommitted change, else its last
-        base = "HEAD" if changed_lines("HEAD", args.paths) else "HEAD~1"
+    if not args.base and base in (None, git("rev-parse", "HEAD")):
+        base = "HEAD~1"  # on main itself: its last commit, and what is not committed yet
     print(f"mutants: lines changed since {git('log', '-1', '--format=%h %s', base)}, seed {args.s}", flush=True)
-    names = {n for f in git("ls-files").split() if SOURCE.match(f) for n in re.findall(KIND, Path(f).read_text())}
-    mutants = sorted({m for path, lines in changed_lines(base, args.paths).items() for m in mutants_of(path, lines, names)})
-    random.Random(args.s).shuffle(mutants)
-    rank = {m: sum(n[:2] == m[:2] for n in mutants[:i]) for i, m in enumerate(mutants)}  # each line's first slip first
-    mutants = sorted(mutants, key=rank.get)[:args.n]
-    describe = [f"{path}:{line}:{column} '{old.strip()}' -> '{new.strip()}'" for path, line, column, old, new in mutants]
+    mutants = sample(base, args)
+    describe = [f"{path}:{line}:{column} '{old.strip()}' -> '{new}'" for path, line, column, old, new in mutants]
     if args.list or not mutants:
         return print("\n".join(describe) or "mutants: nothing to mutate")
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # to the clean-up below, as Ctrl-C goes
-    signal.signal(signal.SIGHUP, lambda *_: sys.exit(129))
+    for number in signal.SIGTERM, signal.SIGHUP:  # to the clean-up below, as Ctrl-C goes
+        signal.signal(number, lambda signum, _: sys.exit(128 + signum))
     tally, survivors = dict.fromkeys(["killed", "build failed", "timed out", "survived"], 0), []
     with tempfile.TemporaryDirectory(prefix="qz-mutants.") as tree:
         limits = prepare(mutants, args, tree)
-        for index, mutant in enumerate(mutants):
+        for index, (mutant, described) in enumerate(zip(mutants, describe)):
             if time.monotonic() - started > args.t * 60:
                 print(f"mutants: the time budget is spent; {len(mutants) - index} mutants not run")
                 break
             begun, (verdict, how) = time.monotonic(), try_mutant(mutant, args, tree, limits)
             tally[verdict.lower()] += 1
-            survivors += [describe[index]] * (verdict == "SURVIVED")
-            print(f"[{index + 1}/{len(mutants)}] {verdict:12} {describe[index]}  ({time.monotonic() - begun:.0f} s)"
+            survivors += [described] * (verdict == "SURVIVED")
+            print(f"[{index + 1}/{len(mutants)}] {verdict:12} {described}  ({time.monotonic() - begun:.0f} s)"
                   + f"\n        {how}" * bool(how), flush=True)
     print(f"mutants: {', '.join(f'{n} {v}' for v, n in tally.items())}, in {time.monotonic() - started:.0f} s"
           f" (seed {args.s})" + "".join(f"\n  survived: {s}" for s in survivors))
