@@ -221,8 +221,11 @@ def main():
     parser.add_argument("paths", nargs="*", help="narrow the files mutated (e.g. combat/)")
     args, started = parser.parse_args(), time.monotonic()
     os.chdir(git("rev-parse", "--show-toplevel") or sys.exit("mutants: not in a git worktree"))
-    base = args.base or git("merge-base", "HEAD", "main") or git("merge-base", "HEAD", "origin/main")
-    if not args.base and base in (None, git("rev-parse", "HEAD")):
+    # Where the branch left the base, so that what the base gained since is no change of this branch.
+    base = git("merge-base", "HEAD", args.base or "main") or not args.base and git("merge-base", "HEAD", "origin/main")
+    if not base:
+        sys.exit(f"mutants: no commit {args.base or 'main'} to compare with")
+    if not args.base and base == git("rev-parse", "HEAD"):
         base = "HEAD~1"  # on main itself: its last commit, and what is not committed yet
     print(f"mutants: lines changed since {git('log', '-1', '--format=%h %s', base)}, seed {args.s}", flush=True)
     mutants = sample(base, args)
