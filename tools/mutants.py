@@ -64,15 +64,20 @@ def next_of_kind(name, names):
     return kind[(kind.index(name) + 1) % len(kind)]
 
 
+def code_of(line):
+    """The line's code: the insides of its literals blanked, columns kept, and its comment cut."""
+    if re.match(r"\s*(/\*|\*|#)", line):  # a block comment's line, or the preprocessor's
+        return ""
+    return re.sub(r"\"(?:\\.|[^\"\\])*\"|'(?:\\.|[^'\\])*'|`(?:\\.|[^`\\])*`",
+                  lambda m: m[0][0] + "\0" * (len(m[0]) - 2) + m[0][-1], line).split("//")[0].rstrip()
+
+
 def mutants_of(path, numbers, names):
     """Every slip of the given lines of one file, as (file, line, column, text replaced, replacement)."""
     found, starts, language = [], True, "j" if path.endswith(".js") else "c"
     slips = [(pattern, how) for languages, pattern, how in SLIPS if language in languages]
     for number, line in enumerate(Path(path).read_text(encoding="utf-8").split("\n"), 1):
-        # The code alone: the insides of literals blanked, columns kept, and comments cut.
-        code = re.sub(r"\"(?:\\.|[^\"\\])*\"|'(?:\\.|[^'\\])*'|`(?:\\.|[^`\\])*`",
-                      lambda m: m[0][0] + "\0" * (len(m[0]) - 2) + m[0][-1], line).split("//")[0].rstrip()
-        code = "" if re.match(r"\s*(/\*|\*|#)", code) else code
+        code = code_of(line)
         for pattern, how in slips if number in numbers else []:
             for match in re.finditer(pattern, code) if starts or pattern != STATEMENT else []:
                 old = line[match.start():match.end()]
@@ -92,7 +97,8 @@ def sample(base, args):
         elif row.startswith("@@") and path:  # @@ -old,count +first,count @@
             first, _, count = row.split()[2][1:].partition(",")
             lines.setdefault(path, set()).update(range(int(first), int(first) + int(count or 1)))
-    names = {n for f in git("ls-files").split() if SOURCE.match(f) for n in re.findall(KIND, Path(f).read_text())}
+    names = {name for f in git("ls-files").split() if SOURCE.match(f)
+             for line in Path(f).read_text(encoding="utf-8").split("\n") for name in re.findall(KIND, code_of(line))}
     mutants = sorted(m for path, numbers in lines.items() for m in mutants_of(path, numbers, names))
     random.Random(args.s).shuffle(mutants)
     rank = {m: sum(n[:2] == m[:2] for n in mutants[:i]) for i, m in enumerate(mutants)}
