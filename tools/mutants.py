@@ -216,14 +216,14 @@ def try_mutant(mutant, args, tree, limits):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=" ".join(__doc__.split(". ")[0].split()))
     parser.add_argument("-n", type=int, default=20, help="at most N mutants, spread over the changed lines")
-    parser.add_argument("-t", type=float, default=30, help="start no mutant after this many minutes")
-    parser.add_argument("-s", type=int, default=random.randrange(32768), help="the sample's seed, to repeat a run")
+    parser.add_argument("-t", type=float, default=30, metavar="MINUTES", help="start no mutant after MINUTES")
+    parser.add_argument("-s", type=int, default=random.randrange(32768), metavar="SEED", help="to repeat a sample")
     parser.add_argument("--only", help="browser tests: only the cases whose names hold ONLY, no whole games")
     parser.add_argument("--games", type=int, default=5, help="browser tests: whole games per run")
     parser.add_argument("--list", action="store_true", help="print the sampled mutants and stop")
-    parser.add_argument("base", nargs="?", help="the commit to compare with (default: where the branch left main)")
+    parser.add_argument("base", nargs="?", help="the lines changed since the branch left it (default: main)")
     parser.add_argument("paths", nargs="*", help="narrow the files mutated (e.g. combat/)")
     args, started = parser.parse_args(), time.monotonic()
     os.chdir(git("rev-parse", "--show-toplevel") or sys.exit("mutants: not in a git worktree"))
