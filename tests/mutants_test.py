@@ -12,14 +12,14 @@ import mutants  # noqa: E402
 
 NAMES = {"STDIN_FILENO", "STDOUT_FILENO", "SIGINT", "SIG_BLOCK", "Stage::Start", "Stage::Csi"}
 CASES = [  # a line; slips it must give, as (text replaced, replacement); texts it must leave alone
-    ('    if (a < b && "c >= d") {  // e == f', {('a < b && "c >= d"', '!(a < b && "c >= d")'), (" < ", " <= ")},
-     {" >= ", " == "}),
+    ('    if (a < b && "c >= d") {  // e == f', {('a < b && "c >= d"', '!(a < b && "c >= d")'), ("<", "<=")},
+     {">=", "=="}),
     ("    ~Guard() { restore(fd); }", {("restore(fd);", ""), ("fd", "{}")}, set()),
     ("    if (hangUp || (ready < 0 && errno == EIO)) {", {(" || (ready < 0 && errno == EIO)", ""), ("hangUp || ", "")},
      set()),
     ("    wait(STDIN_FILENO, SIG_BLOCK, std::chrono::seconds{2});",
      {("STDIN_FILENO", "STDOUT_FILENO"), ("SIG_BLOCK", "{}"), ("seconds", "milliseconds"), ("2", "3")}, set()),
-    ("    stage = Stage::Csi;", {("    stage = Stage::Csi;", "    "), ("Stage::Csi", "Stage::Start")}, set()),
+    ("    stage = Stage::Csi;", {("    stage = Stage::Csi;", ""), ("Stage::Csi", "Stage::Start")}, set()),
     ("    later(() => this.say(this.regions.pauses, text.trim()), 250);  // .js",
      {("this.say(this.regions.pauses, text.trim())", "{}"), ("this.regions.pauses", "null")}, set()),
 ]
