@@ -45,12 +45,14 @@ const newId = () => Date.now().toString(36) + Math.random().toString(36).slice(2
 
 // The games of earlier builds' local storage, moved into the database and removed: the one game of
 // the oldest under a new id, and each of the last build's that no open tab plays under its own (any,
-// without Web Locks, as no tab can say it plays one). Resolves to the oldest's new id, or null.
-async function moveOldGames() {
+// without Web Locks, as no tab can say it plays one), the game `own` this page holds among them.
+// Resolves to the oldest's new id, or null.
+async function moveOldGames(own) {
   const keys = local(storage => Object.keys(storage)) ?? [];
   let movedOld = null;
   for (const key of keys.filter(name => name === OLD_KEY || name.startsWith(PREFIX))) {
-    const release = key === OLD_KEY || !navigator.locks ? () => {} : await hold(key, 0);
+    const free = key === OLD_KEY || key === PREFIX + own || !navigator.locks;
+    const release = free ? () => {} : await hold(key, 0);
     if (release) {
       let game = null;
       try {
@@ -121,7 +123,7 @@ export async function claimGame() {
   let id = session(storage => storage.getItem(SESSION_KEY));
   let release = id === null ? null : await hold(PREFIX + id, PATIENCE_MS);
   await finishPending(release ? id : null);
-  const movedOld = await moveOldGames();
+  const movedOld = await moveOldGames(release ? id : null);
   let game = release && await keptGame(id);
   if (!game && movedOld) {
     release?.();
@@ -137,10 +139,13 @@ export async function claimGame() {
     await hold(PREFIX + id, PATIENCE_MS);
   }
   session(storage => storage.setItem(SESSION_KEY, id));
-  local(storage => storage.removeItem(LEAVING + id));
   if (game) {
     resumed(id);
   }
+  // The mark is taken back by this page, or by the page shown again from the back/forward cache.
+  const takeBack = () => local(storage => storage.removeItem(LEAVING + id));
+  takeBack();
+  addEventListener("pageshow", event => event.persisted && takeBack());
   addEventListener("pagehide", () => playing(id) && local(storage => storage.setItem(LEAVING + id, String(now()))));
   return {id, game};
 }
