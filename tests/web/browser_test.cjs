@@ -3,11 +3,12 @@
 // through real keyboard and touch events, one engine after the other. The page's clock is pinned
 // before its scripts run, so each game's seed is known. Whole games must give the transcripts that
 // browser_games.py derives from the reference model, byte for byte; then one table of cases, each
-// body run in every engine.
+// body run in every engine. Each engine is a suite of node's test runner, each case a test in it.
 //
-// node browser_test.cjs --site DIR --python PYTHON [--engines chromium,firefox,webkit] [--games N]
-//   [--master-seed N] [--chromium PATH] [--firefox PATH] [--webkit-driver PATH] [--minibrowser PATH]
-//   [--only TEXT]   (only the cases whose names hold TEXT, without the whole games)
+// node --test-force-exit browser_test.cjs --site DIR --python PYTHON [--engines chromium,firefox,webkit]
+//   [--games N] [--master-seed N] [--chromium PATH] [--firefox PATH] [--webkit-driver PATH]
+//   [--minibrowser PATH] [--only TEXT]   (only the cases whose names hold TEXT, without the whole games)
+// node's own --test-name-pattern=REGEX (before the file's name) picks tests by name as well.
 "use strict";
 
 const assert = require("node:assert/strict");
@@ -15,6 +16,8 @@ const {execFileSync} = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
+const {after, before, describe, test} = require("node:test");
+const {parseArgs} = require("node:util");
 const puppeteer = require("puppeteer-core");
 const {serve, ENGINES, findPrograms, startEngine} = require("../support/browser.cjs");
 
@@ -90,12 +93,12 @@ async function playWhole(page, game, label) {
 
 // Whole games one after another on one page, each started by its New game button (after a
 // stalled driver, on a new page).
-async function agreement(engine, url, options) {
+async function agreement(t, engine, url, options) {
   const games = referenceGames(options, engine.games);
   let page = null;
   for (const [index, game] of games.entries()) {
     const label = `game ${index}, seed ${game.seed}`;
-    await retried(engine, label, async () => {
+    await retried(t, engine, label, async () => {
       if (page) {
         await page.evaluate(ms => window.setClock(ms), game.seed * 1000 + 500);
         await page.click("#new-game");
@@ -106,7 +109,7 @@ async function agreement(engine, url, options) {
       await playWhole(page, game, label);
     }, () => { page = null; });
   }
-  return `${games.length} games (--master-seed ${options["master-seed"]})`;
+  t.diagnostic(`${games.length} games (--master-seed ${options["master-seed"]})`);
 }
 
 const TITLE = "QZ村战魔王\n\n\n1新游戏\n2退出游戏\n选择：";
@@ -633,7 +636,7 @@ const CASES = [
     }],
   ["a tab resumes its game on the game's own screen: keys typed at the title shown ahead do not answer it",
     async (page, env) => {
-      if (env.cannot("interception")) return;
+      if (env.skipIf("interception")) return;
       // A site not visited before, with no service worker, which would serve the .wasm unheld.
       const fresh = await serve(env.site);
       const open = async () => {
@@ -716,7 +719,7 @@ const CASES = [
     }
   }],
   ["a browser killed a moment after an answer resumes the game with every answer given", async (page, env, options) => {
-    if (env.cannot("kill")) return;
+    if (env.skipIf("kill")) return;
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), "qz-profile-"));
     const start = () => startEngine(env.engine, puppeteer, {...options, profile});
     try {
@@ -919,73 +922,76 @@ async function startTesting(name, options) {
 
 // Runs `attempt`; when the driver stalled in it, starts the engine afresh, calls `afresh`, and
 // tries once more, saying so.
-async function retried(engine, label, attempt, afresh = () => {}) {
+async function retried(t, engine, label, attempt, afresh = () => {}) {
   try {
     return await attempt();
   } catch (error) {
     if (!error.stalled) throw error;
-    console.log(`     [${engine.name}] ${label}: retried in a fresh session (${error.message})`);
+    t.diagnostic(`${label}: retried in a fresh session (${error.message})`);
     await engine.restart();
     afresh();
     return attempt();
   }
 }
 
-// Each case in a browser context of its own, its downloads kept in a folder of its own.
-async function runCase(engine, url, site, [name, test, viewport], options) {
+// Each case in a browser context of its own, its downloads kept in a folder of its own. A part of
+// a case the engine cannot run is said as a diagnostic (the rest still counts); a case it cannot
+// run at all is skipped.
+async function runCase(t, engine, url, site, [, body, viewport], options) {
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), "qz-saved-"));
   try {
     const context = await engine.browser.createBrowserContext(engine.name === "webkit" ? {}
       : {downloadBehavior: {policy: "allow", downloadPath: downloads}});
     const page = await openGame(context, url, 54, viewport);
-    const skip = why => console.log(`     [${engine.name}] ${name}: skipped in ${engine.name}: ${why}`);
+    const skip = why => t.diagnostic(`skipped in ${engine.name}: ${why}`);
     const cannot = what => {
       const why = CANNOT[engine.name]?.[what];
       if (why) skip(why);
       return why !== undefined;
     };
-    await test(page, {site, url, browser: engine.browser, engine: engine.name, downloads, skip, cannot}, options);
+    const skipIf = what => {
+      const why = CANNOT[engine.name]?.[what];
+      if (why) t.skip(why);
+      return why !== undefined;
+    };
+    const env = {site, url, browser: engine.browser, engine: engine.name, downloads, skip, cannot, skipIf};
+    await body(page, env, options);
     await context.close();
   } finally {
     fs.rmSync(downloads, {recursive: true, force: true});
   }
 }
 
-async function testEngine(name, options, site, url) {
-  const started = Date.now();
-  const engine = await startTesting(name, options);
-  const run = async (what, test) => {
-    const begun = Date.now();
-    try {
-      const note = await test();
-      console.log(`ok   [${name}] ${what} (${Date.now() - begun} ms)${note ? ": " + note : ""}`);
-    } catch (error) {
-      process.exitCode = 1;
-      console.log(`FAIL [${name}] ${what}: ${error.message}`);
+// One engine's suite: its browser started before its tests and closed after them.
+function engineSuite(name, options, served) {
+  describe(name, () => {
+    let engine = null;
+    before(async () => { engine = await startTesting(name, options); });
+    after(() => engine?.browser.close());
+    if (!options.only) {
+      test("whole games agree with the reference model", t => agreement(t, engine, served.url, options));
     }
-  };
-  if (!options.only) await run("whole games agree with the reference model", () => agreement(engine, url, options));
-  for (const entry of CASES.filter(([what]) => what.includes(options.only ?? ""))) {
-    await run(entry[0], () => retried(engine, entry[0], () => runCase(engine, url, site, entry, options)));
-  }
-  await engine.browser.close();
-  console.log(`     [${name}] took ${((Date.now() - started) / 1000).toFixed(1)} s`);
+    for (const entry of CASES.filter(([what]) => what.includes(options.only ?? ""))) {
+      test(entry[0], t => retried(t, engine, entry[0], () => runCase(t, engine, served.url, served.site, entry, options)));
+    }
+  });
 }
 
-async function main() {
-  const options = {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","), ...findPrograms()};
-  for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
-  const site = path.resolve(options.site);
-  const server = await serve(site);
-  for (const name of options.engines.split(",")) {
-    if (!ENGINES.includes(name)) throw new Error(`no engine ${name}: ${ENGINES.join(", ")}`);
-    await testEngine(name, options, site, server.url).catch(error => {
-      process.exitCode = 1;
-      console.log(`FAIL [${name}] ${error.message}`);
-    });
+const OPTIONS = Object.fromEntries(["site", "python", "engines", "games", "master-seed", "chromium", "firefox",
+  "webkit-driver", "minibrowser", "only"].map(name => [name, {type: "string"}]));
+
+function main() {
+  const {values} = parseArgs({options: OPTIONS, strict: true});
+  const options = {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","), ...findPrograms(), ...values};
+  for (const needed of ["site", "python"].filter(name => !options[name])) throw new Error(`--${needed} is needed`);
+  const engines = options.engines.split(",");
+  for (const name of engines.filter(engine => !ENGINES.includes(engine))) {
+    throw new Error(`no engine ${name}: ${ENGINES.join(", ")}`);
   }
-  server.close();
-  process.exit();  // servers a failed case left open must not keep the run alive
+  const served = {site: path.resolve(options.site)};
+  before(async () => { served.url = (served.server = await serve(served.site)).url; });
+  after(() => served.server?.close());
+  for (const name of engines) engineSuite(name, options, served);
 }
 
 if (require.main === module) main();
