@@ -174,8 +174,6 @@ function otherBuild(wasm) {
 // The index.html of the release before this page's: no build named, nothing to tell a screen reader.
 const previousIndex = data => Buffer.from(data.toString().replace(/<meta name="qzvillage-build"[^>]*>/, "")
   .replace(/<div id="spoken".*<\/div>/, ""));
-// The page.js of a build before the page's own said which it was.
-const otherPage = data => Buffer.from(data.toString().replace(/,build:[\w.]+\}/, "}"));
 
 // What the page says when the server answers a file of the game otherwise: [file, answer, words,
 // {engine: why the answer does not fail there}].
@@ -198,7 +196,6 @@ const LOAD_FAILURES = [
   ["page.js", {edit: data => data.subarray(0, data.length >> 1)}, /page\.js is damaged/],
   ["page.js", {cut: true}, /page\.js is damaged/],
   ["index.html", {edit: previousIndex}, /\(index\.html, page\.js, qzvillage\.js\) are from different builds/],
-  ["page.js", {edit: otherPage}, /index\.html and page\.js are from different builds/],
 ];
 
 // Each case gets a page at the title in a browser context of its own (its own storage and service
