@@ -164,6 +164,17 @@ function sideOf(game, player) {
   };
 }
 
+// What `claim` gives, the wait said in the status once it is long: another tab can be holding the
+// saved games.
+async function waitedFor(claim) {
+  const timer = setTimeout(() => say("正在等待存档…… Waiting for the saved games, which another tab is using…"), 3000);
+  try {
+    return await claim;
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
 // One whole game, from loading to its end: `claim` gives the saved game to resume, or null (or a
 // promise of either). Keys typed while a new game loads wait for it. Those typed for a game to be
 // resumed answer nothing the player was shown, the title shown ahead not being its screen: until
@@ -174,7 +185,7 @@ async function playOne(claim) {
   startShowing();
   const loading = loadGame();  // while the tab finds its game
   loading.catch(() => {});     // its failure is told below
-  const saved = await claim;
+  const saved = await waitedFor(claim);
   if (saved) {
     player = newPlayer();
     input = null;
