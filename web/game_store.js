@@ -215,7 +215,7 @@ export async function finishPending(id) {
   }).filter(asked => asked?.id === id && whole(asked));
   if (writes.length > 0) {
     await transaction("readwrite", (games, answers) => {
-      writes.forEach(asked => write(games, answers, {saved: 0, ...asked}));
+      writes.forEach(asked => write(games, answers, asked));
       return () => true;
     });
   }

@@ -146,6 +146,8 @@ export async function claimGame() {
   const takeBack = () => local(storage => storage.removeItem(LEAVING + id));
   takeBack();
   addEventListener("pageshow", event => event.persisted && takeBack());
-  addEventListener("pagehide", () => playing(id) && local(storage => storage.setItem(LEAVING + id, String(now()))));
+  // Without Web Locks no tab takes another's game, so there is nothing to mark.
+  const mark = () => navigator.locks && playing(id) && local(storage => storage.setItem(LEAVING + id, String(now())));
+  addEventListener("pagehide", mark);
   return {id, game};
 }

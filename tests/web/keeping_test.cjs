@@ -6,7 +6,7 @@
 // that the previous release kept in local storage. fast-check's commands make the sequences and, on
 // a failure, the shortest that still fails. After each step the game's tab shows the model's game:
 // every answer given, less at most those in flight when its page was closed or killed, and less
-// those given after another page took the database. The game used answers its name prompt forever
+// those given after another page took the database. The game is played at its name prompt forever
 // (a name, then "n"), so each answer shows in the transcript at a place of its own.
 //
 // Chromium and Firefox: WebKit's driver can neither keep a profile past a kill nor map a host name.
