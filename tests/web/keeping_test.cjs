@@ -255,6 +255,7 @@ class Fill {
 class Slow {
   check(model) { return model.slowSince === null && model.kept === Infinity; }
   async run(model, real) {
+    await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");  // slow from now on
     real.slow = await otherPage(real);
     await within(real.slow.evaluate(HOLD), "another page's transaction");
     model.slowSince = model.count;
