@@ -12,10 +12,10 @@
 // Chromium and Firefox: WebKit's driver can neither keep a profile past a kill nor map a host name.
 //
 // node keeping_test.cjs --site DIR [--engines chromium,firefox] [--runs N] [--seed N] [--path P]
-//   [--chromium PATH] [--firefox PATH]
+//   [--replay R] [--chromium PATH] [--firefox PATH]
 // Without --runs, the fixed sequences and the fixed seeds alone (CI); --runs N plays N sequences
-// from a new seed, which a failure prints with the path to its shortest sequence: --seed and --path
-// replay it.
+// from a new seed, which a failure prints with the path to its shortest sequence and that
+// sequence's replayPath: --seed, --path and --replay replay it.
 "use strict";
 
 const assert = require("node:assert/strict");
@@ -46,7 +46,7 @@ function transcriptOf(count) {
   return text;
 }
 
-const OPTIONS = Object.fromEntries(["site", "engines", "runs", "seed", "path", "chromium", "firefox"]
+const OPTIONS = Object.fromEntries(["site", "engines", "runs", "seed", "path", "replay", "chromium", "firefox"]
   .map(name => [name, {type: "string"}]));
 const options = {engines: "chromium,firefox", ...findPrograms(), ...parseArgs({options: OPTIONS, strict: true}).values};
 
@@ -216,9 +216,9 @@ class Lose {
   async run(model, real) {
     const counts = await inFlight(model, real);
     if (this.killed) {
-      const exited = new Promise(resolve => real.browser.process().once("exit", resolve));
       real.browser.process().kill("SIGKILL");
-      await exited;
+      // Once it has exited and the driver has put the profile's preferences back.
+      await real.browser.close().catch(() => {});
       real.browser = await startEngine(real.engine, puppeteer, real.programs);
       real.slow = null;
     } else {
@@ -322,7 +322,7 @@ async function end({real}) {
 
 function property(engine, site) {
   const previous = fc.option(fc.tuple(fc.constantFrom("tab", "oldest"), fc.integer({min: 1, max: 9})), {nil: null});
-  return fc.asyncProperty(fc.boolean(), previous, fc.commands(COMMANDS, {maxCommands: 8}), async (plain, kept, commands) => {
+  return fc.asyncProperty(fc.boolean(), previous, fc.commands(COMMANDS, {maxCommands: 8, replayPath: options.replay}), async (plain, kept, commands) => {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), "qz-keeping-"));
     const run = {model: {count: 0, kept: Infinity, slowSince: null},
       real: {engine, plain, programs: {...options, profile, hostName: HOST_NAME}, url: plain ? site.plainUrl : site.url}};
@@ -357,7 +357,8 @@ for (const engine of options.engines.split(",")) {
       for (const [index, seed] of seeds.entries()) {
         // The fixed sequences with the first seed, then the seed's own.
         const examples = options.seed || options.runs || index > 0 ? [] : FIXED;
-        const numRuns = examples.length + Number(options.runs ?? 2);
+        // A path replays one sequence of a run however many it played.
+        const numRuns = options.path ? undefined : examples.length + Number(options.runs ?? 2);
         console.log(`# ${engine}: seed ${seed}${options.path ? `, path ${options.path}` : ""}`);
         await fc.assert(check, {seed, path: options.path, numRuns, examples, verbose: true})
           .catch(error => {
