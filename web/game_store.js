@@ -45,10 +45,12 @@ function notKept(why) {
   }
 }
 
-// A newer version asked for, or the database deleted: this page lets go of it.
+// A newer version asked for, or the database deleted: this page lets go of it, and plays on
+// keeping nothing.
 function letGo(db) {
   db.close();
   opened = Promise.resolve(null);
+  inPlay.clear();
   notKept("newer");
 }
 

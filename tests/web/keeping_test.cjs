@@ -346,6 +346,7 @@ const FIXED = [
   [false, null, [new Give(2, false), new Fill(), new Slow(), new Give(1, false), new Leave("reload")]],
   [false, null, [new Give(1, false), new NewTab(), new Leave("reload")]],
   [false, null, [new Give(2, false), new Slow(), new NewTab(), new Leave("reload")]],
+  [false, ["tab", 1], [new Take(true), new Lose(false)]],
 ];
 const SEEDS = [1, 2];
 
