@@ -2,8 +2,9 @@
 // once, for every game the page plays. A failure is not kept, so the next try loads afresh; it
 // says what went wrong in words a player can act on, naming the real cause: no network, a file
 // the site does not have, another answer from the server, a file served as the wrong type, one
-// that is damaged or arrived damaged, or a glue and a .wasm of two builds (the build marks both
-// with the same name: web/stamp_build.cjs).
+// that is damaged or arrived damaged, or files of two builds: the build marks the glue and the
+// .wasm with one name (web/stamp_build.cjs), and page.js and index.html with another, made from the
+// page's files and the game's name, which page.js holds too (web/stamp_page.cmake).
 
 // Why the game could not be loaded, in the page's words.
 const PROBLEMS = {
@@ -26,7 +27,13 @@ const PROBLEMS = {
   builds: "无法加载游戏：网站上的 qzvillage.js 与 qzvillage.wasm 不是同一个版本（网站也许正在更新，请稍后再试）。 " +
     "The game cannot load: the site's qzvillage.js and qzvillage.wasm are from different builds " +
     "(the site may be being updated; try again later).",
+  page: "无法加载游戏：本页的文件（index.html、page.js、qzvillage.js）不是同一个版本（网站也许正在更新），请按“新游戏”重新加载。 " +
+    "The game cannot load: the page's files (index.html, page.js, qzvillage.js) are from different builds " +
+    "(the site may be being updated); New game loads the page again.",
 };
+
+// This page's build and its game's, written in by the build.
+export const BUILD = {page: "unstamped-page", game: "unstamped-game"};
 
 // The types each file may come as: a module only as JavaScript; the .wasm as anything but a page
 // or other text, since a server that does not know the type may call it anything.
@@ -62,12 +69,16 @@ export function loadGame() {
   return loading;
 }
 
-// The glue and the .wasm, once they are seen to be of one build: a .wasm of another could run
-// half-working.
+// The glue and the .wasm, once they are seen to be of one build, and of the page's: files of
+// another could run half-working.
 function oneBuild([glue, wasm]) {
   const [mark] = WebAssembly.Module.customSections(wasm, "qzvillage-build");
   if (!mark || new TextDecoder().decode(mark) !== glue.build) {
     throw new LoadProblem("builds");
+  }
+  const page = document.querySelector('meta[name="qzvillage-build"]')?.content;
+  if (glue.build !== BUILD.game || page !== BUILD.page) {
+    throw new LoadProblem("page");
   }
   return [glue.default, wasm];
 }

@@ -1,29 +1,82 @@
-// The games kept in the browser's IndexedDB, where a write is on disk once its transaction has
-// completed (strict durability), so that a browser killed a moment after an answer still has it.
-// A game is two kinds of record: one in "games" with its clock reading, written with its first
-// answer, and one in "answers" per answer, keyed [id, number]. Saving an answer writes that
-// answer alone, so it costs the same at the end of a long game as at its start. A page that goes
-// away (a reload) ends the writes it has not finished, so it leaves them in local storage, and the
-// next page to look for a game finishes them first.
+// How a game is kept, in two stores and by one writer:
+// - IndexedDB, database "qzvillage" (at whatever version it has): "games" holds {id, clock, saved}
+//   per game, "answers" one record per answer keyed [id, number]. Each write is one transaction
+//   with strict durability, so that a killed browser keeps every answer whose write completed.
+// - The tab's session storage holds each write this page asked for and has not yet seen complete,
+//   "qzvillage-pending:<n>" in order. A page that goes away (a reload) ends its unfinished writes;
+//   the next page in the tab does them again before it plays, if it plays the same game. No other
+//   tab sees them; a tab that copied them (a duplicate) drops them.
+// Only the page that holds a game (saved_game.js) writes its answers, each as it is given: answer
+// n is put, and any answer after n dropped (a replay that went another way). So an answer once
+// kept is removed only when its game is forgotten or a replay went another way, and writes done
+// again never remove a later answer: none is asked for before them. Where nothing can be kept (no
+// database, storage refused or full, a newer version of the site took the database), the player
+// is told once and plays on.
 
 const STORES = ["games", "answers"];
-const UNFINISHED = "qzvillage-unfinished:";  // and the game's id: its writes a page left unfinished
+const PENDING = "qzvillage-pending:";  // and the write's place in the page's order
+// How long a page waits for the database to open: another tab can hold it up, by an upgrade or a
+// deletion that an older page of the site does not let through.
+const OPEN_WITHIN_MS = 3000;
+
+// Why nothing is being kept, in the page's words.
+const NOT_KEPT = {
+  none: "这个浏览器不能保存游戏，刷新页面会从头开始。 This browser cannot keep the game: a reload starts afresh.",
+  full: "存储空间已满，游戏不再保存。 Storage is full: the game is no longer being kept.",
+  busy: "另一个标签页占用着存档，这局游戏不会保存（请关闭本游戏的其他标签页）。 " +
+    "Another tab of the game holds the saved games: this game is not being kept (close the game's other tabs).",
+  newer: "本网站的新版本接管了存档，这局游戏不再保存（请刷新页面）。 " +
+    "A newer version of the game took over the saved games: this game is no longer being kept (reload the page).",
+};
 
 let opened = null;
+let tell = () => {};
+let told = false;
 
-// The database, or null where there is none to use (switched off, a browser without it).
+// `words(text)` is told, once, why games are not being kept.
+export function whenNotKept(words) {
+  tell = words;
+}
+
+function notKept(why) {
+  if (!told) {
+    told = true;
+    tell(NOT_KEPT[why]);
+  }
+}
+
+// A newer version asked for, or the database deleted: this page lets go of it, and plays on
+// keeping nothing.
+function letGo(db) {
+  db.close();
+  opened = Promise.resolve(null);
+  inPlay.clear();
+  notKept("newer");
+}
+
+// The database, or null where there is none to use; in either case within OPEN_WITHIN_MS.
 function database() {
   opened ??= new Promise(resolve => {
+    let settle = (db, why) => {
+      settle = later => later?.close();  // opened after the page gave up waiting
+      clearTimeout(timer);
+      resolve(db);
+      if (why) notKept(why);
+    };
+    const timer = setTimeout(() => settle(null, "busy"), OPEN_WITHIN_MS);
     try {
-      const request = indexedDB.open("qzvillage", 1);
-      request.onupgradeneeded = () => {
-        request.result.createObjectStore("games", {keyPath: "id"});
-        request.result.createObjectStore("answers");
+      const request = indexedDB.open("qzvillage");
+      request.onupgradeneeded = () => STORES.forEach((name, index) =>
+        request.result.createObjectStore(name, index === 0 ? {keyPath: "id"} : {}));
+      request.onsuccess = () => {
+        const db = request.result;
+        db.onversionchange = () => letGo(db);
+        const ours = STORES.every(name => db.objectStoreNames.contains(name));
+        settle(ours ? db : null, ours ? "" : "newer");
       };
-      request.onsuccess = () => resolve(request.result);
-      request.onerror = () => resolve(null);
+      request.onerror = () => settle(null, "none");
     } catch {
-      resolve(null);
+      settle(null, "none");  // no IndexedDB, or storage switched off
     }
   });
   return opened;
@@ -89,14 +142,13 @@ export async function keptGame(id) {
 }
 
 let lastWrite = Promise.resolve(true);
-const unfinished = [];  // the writes asked for and not yet done, oldest first
+let pending = 0;  // the number of the next write this page asks for
 
 // Resolves once every write asked for so far is done.
 export const written = () => lastWrite.then(() => {});
 
 // One write: an answer, {id, clock, saved, number, answer}, kept with the time of saving, and any
-// answer kept after it dropped (those of a saved game that the replay went another way from);
-// or {id} alone, the game forgotten.
+// answer kept after it dropped; or {id} alone, the game forgotten.
 function write(games, answers, {id, clock, saved, number, answer}) {
   if (answer === undefined) {
     games.delete(id);
@@ -108,64 +160,68 @@ function write(games, answers, {id, clock, saved, number, answer}) {
   answers.delete(answersOf(id, number + 1));
 }
 
+const session = use => { try { return use(sessionStorage); } catch { return null; } };
+
+// Asks for one write, noted in session storage until this page sees its outcome.
 function start(asked) {
-  unfinished.push(asked);
+  const key = PENDING + pending++;
+  session(storage => storage.setItem(key, JSON.stringify(asked)));
   lastWrite = transaction("readwrite", (games, answers) => {
     write(games, answers, asked);
     return () => true;
   }).then(done => {
-    unfinished.splice(unfinished.indexOf(asked), 1);
+    session(storage => storage.removeItem(key));
     return done;
   });
   return lastWrite;
 }
 
+const inPlay = new Set();  // the games this page plays that are kept
+
+// Whether this page plays the game `id`, kept: resumed or answered, not yet forgotten.
+export const playing = id => inPlay.has(id);
+export const resumed = id => inPlay.add(id);
+
 // Keeps the last of `game`'s answers, {clock, answers}, under `id`. A write that fails forgets the
 // game: a later answer kept alone would make a game with a gap.
 export function keepAnswer(id, game) {
   const number = game.answers.length - 1;
-  start({id, clock: game.clock, saved: Date.now(), number, answer: game.answers[number]})
-    .then(done => done ?? forget(id));
-}
-
-export const forget = id => start({id});
-
-// Leaves the writes not yet done in local storage, for the next page; for a page going away.
-export function leaveUnfinished() {
-  try {
-    for (const id of new Set(unfinished.map(asked => asked.id))) {
-      localStorage.setItem(UNFINISHED + id, JSON.stringify(unfinished.filter(asked => asked.id === id)));
+  inPlay.add(id);
+  start({id, clock: game.clock, saved: Date.now(), number, answer: game.answers[number]}).then(done => {
+    if (done === null) {
+      notKept("full");
+      forget(id);
     }
-  } catch {
-    // no local storage: they are lost, as a killed browser's would be
-  }
+  });
 }
 
-// Does the writes that pages left unfinished, in order; those that are not writes are dropped.
-export async function finishUnfinished() {
-  let keys = [];
-  try {
-    keys = Object.keys(localStorage).filter(key => key.startsWith(UNFINISHED));
-  } catch {
-    return;
-  }
-  for (const key of keys) {
-    let writes = [];
+export function forget(id) {
+  inPlay.delete(id);
+  return start({id});
+}
+
+const whole = asked => typeof asked?.id === "string" && (asked.answer === undefined ||
+  (Number.isInteger(asked.clock) && Number.isInteger(asked.number) && asked.number >= 0 && answerOk(asked.answer)));
+
+// Does again the writes of the game `id` that the tab's last page left unfinished, in order, and
+// drops every write left: those of another game are another tab's, copied with its session storage.
+export async function finishPending(id) {
+  const keys = (session(storage => Object.keys(storage)) ?? []).filter(key => key.startsWith(PENDING))
+    .sort((a, b) => a.slice(PENDING.length) - b.slice(PENDING.length));
+  const writes = keys.map(key => {
     try {
-      writes = JSON.parse(localStorage.getItem(key));
+      return JSON.parse(session(storage => storage.getItem(key)));
     } catch {
-      // something else's text under the key
+      return null;  // something else's text under the key
     }
-    const whole = asked => typeof asked?.id === "string" && (asked.answer === undefined ||
-      (Number.isInteger(asked.clock) && Number.isInteger(asked.number) && asked.number >= 0 && answerOk(asked.answer)));
-    if (Array.isArray(writes) && writes.every(whole)) {
-      await transaction("readwrite", (games, answers) => {
-        writes.forEach(asked => write(games, answers, {saved: 0, ...asked}));
-        return () => true;
-      });
-    }
-    localStorage.removeItem(key);
+  }).filter(asked => asked?.id === id && whole(asked));
+  if (writes.length > 0) {
+    await transaction("readwrite", (games, answers) => {
+      writes.forEach(asked => write(games, answers, asked));
+      return () => true;
+    });
   }
+  keys.forEach(key => session(storage => storage.removeItem(key)));
 }
 
 // Keeps a whole game, {clock, answers}, under `id`, unless a game is kept under it already.
@@ -178,4 +234,3 @@ export async function keepGame(id, game) {
   });
   return done === true;
 }
-

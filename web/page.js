@@ -2,8 +2,8 @@
 // compiled module wired to the screen, the keyboard and the touch buttons, and to the tab's saved
 // game and its replay; the transcript; and the page's own words on how the game said it ended, or
 // why it cannot start.
-import {explain, loadGame} from "./game_file.js";
-import {forget, keepAnswer, keptGame, written} from "./game_store.js";
+import {BUILD, explain, loadGame} from "./game_file.js";
+import {forget, keepAnswer, keptGame, whenNotKept, written} from "./game_store.js";
 import {playGame} from "./game_hooks.js";
 import {listenForKeys} from "./keyboard.js";
 import {PlayerInput} from "./player_input.js";
@@ -33,6 +33,9 @@ const encoder = new TextEncoder();
 let transcript = [];  // every byte the game wrote and every answer it read, in order
 let input = null;     // the current game's player
 let gameId = null;    // the id this tab keeps its game under
+let notKept = "";     // why the game is not being kept, said after the status's own words
+let reloadForNewGame = false;  // whether the page's own files were of two builds
+let said = element("status").textContent;  // the status's own words
 
 function transcriptBytes() {
   const all = new Uint8Array(transcript.reduce((sum, chunk) => sum + chunk.length, 0));
@@ -45,16 +48,22 @@ function transcriptBytes() {
 }
 
 // For the tests and the benchmark: what the game wrote and read, the screen it is drawn on, and
-// a promise of every answer given so far being kept.
-window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen, saved: written};
+// a promise of every answer given so far being kept; for index.html, the page's build.
+window.qz = {transcript: () => new TextDecoder().decode(transcriptBytes()), screen, saved: written, build: BUILD.page};
 
 // Words said again are not changed, so that a screen reader does not announce them again.
 function say(text) {
+  said = text;
   const status = element("status");
-  if (status.textContent !== text) {
-    status.textContent = text;
+  const words = [text, notKept].filter(Boolean).join(" ");
+  if (status.textContent !== words) {
+    status.textContent = words;
   }
 }
+whenNotKept(why => {
+  notKept = why;
+  say(said);
+});
 
 // On a touch screen the field takes no focus of its own accord: that would raise the on-screen
 // keyboard over the buttons. A tap on the game's text, or on the keyboard button, raises it.
@@ -109,6 +118,63 @@ function newPlayer() {
   return player;
 }
 
+// The page made ready for a game, its status saying it loads.
+function startShowing() {
+  newGameButton.hidden = true;
+  problem.hidden = true;
+  screen.clearForGame();
+  transcript = [];
+  delete document.body.dataset.ending;
+  showWait("loading");
+}
+
+// The game `side` plays, to its end, and the page's words on how it ended; false when it never
+// started (a saved game then stays for the next try).
+async function playToEnd(createModule, wasm, side) {
+  try {
+    const played = playGame(createModule, wasm, side);
+    say("");
+    element("status").removeAttribute("aria-live");  // its words from now on are news
+    const ending = await played.finally(() => speech.tell("over"));
+    if (ending) {
+      document.body.dataset.ending = ending;
+    }
+    say(ENDINGS[ending] ?? "游戏没有说明它是怎样结束的。 The game stopped without saying how it ended.");
+  } catch (error) {
+    if (error instanceof WebAssembly.LinkError) {
+      showProblem(explain(error));
+      return false;
+    }
+    say(`游戏出错了。 The game stopped with an error: ${error}`);
+  }
+  return true;
+}
+
+// The page's side of `game`, the answers coming from `player` after the game's own.
+function sideOf(game, player) {
+  const answer = reader(game, player);
+  return {
+    clockSeconds: game.clock,
+    write(bytes) {
+      transcript.push(bytes);
+      screen.writeBytes(bytes);
+    },
+    readLine: () => answer("line"),
+    readKey: () => answer("key"),
+  };
+}
+
+// What `claim` gives, the wait said in the status once it is long: another tab can be holding the
+// saved games.
+async function waitedFor(claim) {
+  const timer = setTimeout(() => say("正在等待存档…… Waiting for the saved games, which another tab is using…"), 3000);
+  try {
+    return await claim;
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
 // One whole game, from loading to its end: `claim` gives the saved game to resume, or null (or a
 // promise of either). Keys typed while a new game loads wait for it. Those typed for a game to be
 // resumed answer nothing the player was shown, the title shown ahead not being its screen: until
@@ -116,15 +182,10 @@ function newPlayer() {
 async function playOne(claim) {
   let player = newPlayer();
   input = player;
-  newGameButton.hidden = true;
-  problem.hidden = true;
-  screen.clearForGame();
-  transcript = [];
-  delete document.body.dataset.ending;
-  showWait("loading");
+  startShowing();
   const loading = loadGame();  // while the tab finds its game
   loading.catch(() => {});     // its failure is told below
-  const saved = await claim;
+  const saved = await waitedFor(claim);
   if (saved) {
     player = newPlayer();
     input = null;
@@ -137,40 +198,17 @@ async function playOne(claim) {
     [createModule, wasm] = await loading;
   } catch (error) {
     showProblem(explain(error));
+    reloadForNewGame = error.kind === "page";
     newGameButton.hidden = false;
     return;
   }
-  const answer = reader(game, player);
-  const side = {
-    clockSeconds: game.clock,
-    write(bytes) {
-      transcript.push(bytes);
-      screen.writeBytes(bytes);
-    },
-    readLine: () => answer("line"),
-    readKey: () => answer("key"),
-  };
-  try {
-    const played = playGame(createModule, wasm, side);
-    say("");
-    element("status").removeAttribute("aria-live");  // its words from now on are news
-    const ending = await played.finally(() => speech.tell("over"));
-    if (ending) {
-      document.body.dataset.ending = ending;
-    }
-    say(ENDINGS[ending] ?? "游戏没有说明它是怎样结束的。 The game stopped without saying how it ended.");
-  } catch (error) {
-    newGameButton.hidden = false;
-    if (error instanceof WebAssembly.LinkError) {
-      showProblem(explain(error));  // the game never started: a saved game stays for the next try
-      return;
-    }
-    say(`游戏出错了。 The game stopped with an error: ${error}`);
-  }
-  forget(gameId);
-  showWait("over");
+  const ended = await playToEnd(createModule, wasm, sideOf(game, player));
   newGameButton.hidden = false;
-  newGameButton.focus();
+  if (ended) {
+    forget(gameId);
+    showWait("over");
+    newGameButton.focus();
+  }
 }
 
 function saveTranscript() {
@@ -203,6 +241,10 @@ document.addEventListener("click", event => {
   }
 });
 newGameButton.addEventListener("click", () => {
+  if (reloadForNewGame) {
+    location.reload();  // for the page's own files, of one build
+    return;
+  }
   // After a failure to load, the game kept from before the reload is still the one to play.
   playOne(document.body.dataset.game === "failed" ? keptGame(gameId) : null);
 });

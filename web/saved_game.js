@@ -1,12 +1,14 @@
 // Which game each tab plays, so that a reload, or a tab the browser discarded, takes the player back
-// to one (the games themselves are kept by game_store.js). Each tab plays its own game under an id
-// of its own: the id is kept in the tab's session storage, which a reload keeps, and a Web Lock of
-// that name says which open tab plays it, so that a duplicated tab (which copies session storage)
-// starts a game of its own and a newly opened tab resumes only a game no open tab is playing.
-// Storage that is full or switched off costs the player the resume, never the game. Games kept in
-// local storage by earlier builds are moved into the database, each under an id no game has.
+// to one (game_store.js keeps the games). Each tab plays its own game under an id of its own: the
+// id is kept in the tab's session storage, which a reload keeps, and a Web Lock of that name says
+// which open tab plays it, so that a duplicated tab (which copies session storage) starts a game of
+// its own and a newly opened tab resumes only a game no open tab is playing. Without Web Locks (a
+// page not served securely) a tab resumes only its own game. The one timing rule: a page going
+// away marks its game in local storage as left a moment ago, for a newly opened tab to leave it to
+// the reload that may follow; a mark is no longer heeded, and is removed, after PATIENCE_MS. Games
+// kept in local storage by earlier builds are moved into the database, each under an id no game has.
 
-import {finishUnfinished, gameOk, keepGame, keptGame, keptIds, leaveUnfinished} from "./game_store.js";
+import {finishPending, gameOk, keepGame, keptGame, keptIds, playing, resumed} from "./game_store.js";
 
 const PREFIX = "qzvillage-game:";  // before each lock's name, and each game's key in local storage
 const SESSION_KEY = "qzvillage-game-id";
@@ -42,11 +44,15 @@ function hold(name, patience) {
 const newId = () => Date.now().toString(36) + Math.random().toString(36).slice(2);
 
 // The games of earlier builds' local storage, moved into the database and removed: the one game of
-// the oldest under a new id, and each of the last build's that no open tab plays under its own.
-async function moveOldGames() {
+// the oldest under a new id, and each of the last build's that no open tab plays under its own (any,
+// without Web Locks, as no tab can say it plays one), the game `own` this page holds among them.
+// Resolves to the oldest's new id, or null.
+async function moveOldGames(own) {
   const keys = local(storage => Object.keys(storage)) ?? [];
+  let movedOld = null;
   for (const key of keys.filter(name => name === OLD_KEY || name.startsWith(PREFIX))) {
-    const release = key === OLD_KEY ? () => {} : await hold(key, 0);
+    const free = key === OLD_KEY || key === PREFIX + own || !navigator.locks;
+    const release = free ? () => {} : await hold(key, 0);
     if (release) {
       let game = null;
       try {
@@ -55,11 +61,27 @@ async function moveOldGames() {
         // something else's text under the key
       }
       const id = key === OLD_KEY ? newId() : key.slice(PREFIX.length);
-      const kept = !game?.answers?.length || !gameOk(game) || await keepGame(id, game) || await keptGame(id);
+      const whole = game?.answers?.length > 0 && gameOk(game);
+      const kept = !whole || await keepGame(id, game) || await keptGame(id);
       if (kept) {
         local(storage => storage.removeItem(key));
       }
+      movedOld = whole && kept && key === OLD_KEY ? id : movedOld;
       release();
+    }
+  }
+  return movedOld;
+}
+
+const leftAt = key => now() - Number(local(storage => storage.getItem(key)));
+
+// Removes the marks of pages that went away longer ago than PATIENCE_MS.
+function sweepMarks() {
+  const keys = local(storage => Object.keys(storage)) ?? [];
+  for (const key of keys.filter(name => name.startsWith(LEAVING))) {
+    const gone = leftAt(key);
+    if (!(gone >= 0 && gone < PATIENCE_MS)) {
+      local(storage => storage.removeItem(key));
     }
   }
 }
@@ -70,7 +92,7 @@ async function moveOldGames() {
 async function holdOthers(id) {
   for (;;) {
     const release = await hold(PREFIX + id, 0);
-    const gone = now() - Number(local(storage => storage.getItem(LEAVING + id)));
+    const gone = leftAt(LEAVING + id);
     if (!(gone >= 0 && gone < PATIENCE_MS)) {
       return release;
     }
@@ -79,34 +101,53 @@ async function holdOthers(id) {
   }
 }
 
+// The most recently played of the games that no open tab plays, but `own`: [id, release, game],
+// or null.
+async function freeGame(own) {
+  for (const other of await keptIds()) {
+    const release = other === own ? null : await holdOthers(other);
+    const saved = release && await keptGame(other);
+    if (saved) {
+      return [other, release, saved];
+    }
+    release?.();
+  }
+  return null;
+}
+
 // The game this tab plays, held for as long as the tab is open: {id, game}, where game is the
-// saved game to resume, or null to start a new one under that id.
+// saved game to resume, or null to start a new one under that id. The tab's own game first, its
+// unfinished writes done; else a game of the oldest build's, just moved; else a free one.
 export async function claimGame() {
-  await finishUnfinished();
-  await moveOldGames();
+  sweepMarks();
   let id = session(storage => storage.getItem(SESSION_KEY));
   let release = id === null ? null : await hold(PREFIX + id, PATIENCE_MS);
+  await finishPending(release ? id : null);
+  const movedOld = await moveOldGames(release ? id : null);
   let game = release && await keptGame(id);
-  // Else the most recently played of the games that no open tab is playing.
-  for (const other of game ? [] : await keptIds()) {
-    const releaseOther = other === id ? null : await holdOthers(other);
-    const saved = releaseOther && await keptGame(other);
-    if (saved) {
-      release?.();
-      [id, release, game] = [other, releaseOther, saved];
-      break;
-    }
-    releaseOther?.();
+  if (!game && movedOld) {
+    release?.();
+    [id, release, game] = [movedOld, await hold(PREFIX + movedOld, PATIENCE_MS), await keptGame(movedOld)];
+  }
+  const free = game ? null : await freeGame(id);
+  if (free) {
+    release?.();
+    [id, release, game] = free;
   }
   if (!release) {
     id = newId();
     await hold(PREFIX + id, PATIENCE_MS);
   }
   session(storage => storage.setItem(SESSION_KEY, id));
-  local(storage => storage.removeItem(LEAVING + id));
-  addEventListener("pagehide", () => {
-    leaveUnfinished();
-    local(storage => storage.setItem(LEAVING + id, String(now())));
-  });
+  if (game) {
+    resumed(id);
+  }
+  // The mark is taken back by this page, or by the page shown again from the back/forward cache.
+  const takeBack = () => local(storage => storage.removeItem(LEAVING + id));
+  takeBack();
+  addEventListener("pageshow", event => event.persisted && takeBack());
+  // Without Web Locks no tab takes another's game, so there is nothing to mark.
+  const mark = () => navigator.locks && playing(id) && local(storage => storage.setItem(LEAVING + id, String(now())));
+  addEventListener("pagehide", mark);
   return {id, game};
 }

@@ -118,17 +118,23 @@ const findPrograms = () => ({
 
 // Starts `engine` headless (WebKit under xvfb-run when there is no display): Chromium and Firefox
 // through puppeteer-core (Firefox over WebDriver BiDi), WebKit through webdriver.cjs.
-// `programs.profile` names a folder for Chromium's or Firefox's profile, kept after it closes.
+// `programs.profile` names a folder for Chromium's or Firefox's profile, kept after it closes;
+// `programs.hostName` a name the browser's own resolver maps to 127.0.0.1 (Chromium and Firefox), for
+// a site served over plain http from elsewhere than localhost, which is no secure context.
 function startEngine(engine, puppeteer, programs) {
   const needed = {chromium: ["chromium"], firefox: ["firefox"], webkit: ["webkit-driver", "minibrowser"]}[engine];
   for (const program of needed.filter(name => !programs[name])) {
     throw new Error(`no ${program} was found: install it, or name it with --${program} PATH`);
   }
   const profile = programs.profile ? {userDataDir: programs.profile} : {};
-  if (engine === "chromium") return launch(puppeteer, programs.chromium, profile);
+  const name = programs.hostName;
+  if (engine === "chromium") {
+    return launch(puppeteer, programs.chromium, {...profile, args: name ? [`--host-resolver-rules=MAP ${name} 127.0.0.1`] : []});
+  }
   if (engine === "firefox") {
     return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: true, ...profile,
-      extraPrefsFirefox: {"network.captive-portal-service.enabled": false, "network.connectivity-service.enabled": false}});
+      extraPrefsFirefox: {"network.captive-portal-service.enabled": false, "network.connectivity-service.enabled": false,
+        ...(name ? {"network.dns.localDomains": name} : {})}});
   }
   return require("./webdriver.cjs").startWebKit(programs["webkit-driver"], programs.minibrowser, PRELOADS);
 }

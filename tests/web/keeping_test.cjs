@@ -1,0 +1,376 @@
+// The keeping of games, checked by random sequences of what players and browsers do: answers typed
+// and pasted, a reload, Back and Forward, a new tab, the game's tab closed, the browser killed,
+// local storage full, a slow database (a transaction held by another page), a newer version of the
+// database asked for, or the database deleted, by another page; each sequence on a secure origin
+// (127.0.0.1) or over plain http (a name the browser maps to 127.0.0.1), with or without a game
+// that the previous release kept in local storage. fast-check's commands make the sequences and, on
+// a failure, the shortest that still fails. After each step the game's tab shows the model's game:
+// every answer given, less at most those in flight when its page was closed or killed, and less
+// those given after another page took the database. The game is played at its name prompt forever
+// (a name, then "n"), so each answer shows in the transcript at a place of its own.
+//
+// Chromium and Firefox: WebKit's driver can neither keep a profile past a kill nor map a host name.
+//
+// node keeping_test.cjs --site DIR [--engines chromium,firefox] [--runs N] [--seed N] [--path P]
+//   [--replay R] [--chromium PATH] [--firefox PATH]
+// Without --runs, the fixed sequences and the fixed seeds alone (CI); --runs N plays N sequences
+// from a new seed, which a failure prints with the path to its shortest sequence and that
+// sequence's replayPath: --seed, --path and --replay replay it.
+"use strict";
+
+const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const os = require("node:os");
+const path = require("node:path");
+const {test} = require("node:test");
+const {parseArgs} = require("node:util");
+const fc = require("fast-check");
+const puppeteer = require("puppeteer-core");
+const {serve, findPrograms, startEngine} = require("../support/browser.cjs");
+
+const HOST_NAME = "qzvillage.test";
+const TITLE = "QZ村战魔王\n\n\n1新游戏\n2退出游戏\n选择：";
+const LIMIT_MS = 20000;
+const NOT_KEPT = /no longer being kept/;
+
+// The answer at place n of the game: the title's 1, then a name and "n" in turn.
+const answerAt = n => (n === 0 ? "1" : n % 2 === 1 ? `勇${n}` : "n");
+const answers = (from, count) => Array.from({length: count}, (_, i) => answerAt(from + i));
+// The transcript of a game given its first `count` answers.
+function transcriptOf(count) {
+  let text = TITLE;
+  for (let n = 0; n < count; n++) {
+    const answer = answerAt(n);
+    text += `${answer}\n` + (n % 2 === 1 ? `你的名字是：${answer}确定吗？(Y/N):` : "请输入你的名字：");
+  }
+  return text;
+}
+
+const OPTIONS = Object.fromEntries(["site", "engines", "runs", "seed", "path", "replay", "chromium", "firefox"]
+  .map(name => [name, {type: "string"}]));
+const options = {engines: "chromium,firefox", ...findPrograms(), ...parseArgs({options: OPTIONS, strict: true}).values};
+
+// The game's tab at rest on `expected` answers, one of `counts` when more than one may be kept:
+// resolves to the count it shows. It checks that no page left a mark behind on the way.
+async function settled(tab, counts) {
+  const texts = counts.map(transcriptOf);
+  try {
+    await tab.waitForFunction(all => document.body.dataset.game === "line" && all.includes(window.qz.transcript()),
+      {timeout: LIMIT_MS, polling: 50}, texts);
+  } catch {
+    const [shown, status] = await tab.evaluate(() => [window.qz?.transcript(),
+      document.getElementById("cannot-load").textContent + document.getElementById("status").textContent]);
+    assert.fail(`the game shows ${shown === undefined ? "nothing" : JSON.stringify(shown.slice(-200))}, ` +
+      `not ${counts.join(" or ")} answers (${JSON.stringify(transcriptOf(counts[0]).slice(-80))}); the page says ${status.slice(-300)}`);
+  }
+  const marks = await tab.evaluate(() => Object.keys(localStorage).filter(key => key.startsWith("qzvillage-leaving:")));
+  assert.deepEqual(marks, [], "marks of pages gone, left in local storage");
+  return texts.indexOf(await tab.evaluate(() => window.qz.transcript())) + counts[0];
+}
+
+// A step of the page's that must end: it fails after LIMIT_MS rather than hang the run.
+const within = (promise, what) => Promise.race([promise, new Promise((_, reject) =>
+  setTimeout(() => reject(new Error(`${what}: no end after ${LIMIT_MS} ms`)), LIMIT_MS).unref())]);
+
+const range = (low, high) => Array.from({length: high - low + 1}, (_, i) => low + i);
+
+// The writes a page going away may take with it: those given since the database was slowed, or,
+// when it was not, none once the page says every answer is kept.
+async function inFlight(model, real) {
+  if (model.slowSince === null) await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");
+  return range(Math.min(model.slowSince ?? model.count, model.kept), Math.min(model.count, model.kept));
+}
+
+// A page of the site's origin that is not the game, for another page's doings.
+async function otherPage(real) {
+  const page = await real.browser.defaultBrowserContext().newPage();
+  await page.goto(real.url + "LICENSE.txt");
+  return page;
+}
+
+// The database as another page holds it: a transaction kept busy until `release` ends it.
+const HOLD = () => new Promise((resolve, reject) => {
+  const request = indexedDB.open("qzvillage");
+  request.onupgradeneeded = () => {
+    request.result.createObjectStore("games", {keyPath: "id"});
+    request.result.createObjectStore("answers");
+  };
+  request.onerror = () => reject(request.error);
+  request.onsuccess = () => {
+    const db = request.result;
+    const running = db.transaction(["games", "answers"], "readwrite");
+    const store = running.objectStore("answers");
+    window.held = true;
+    const busy = () => { if (window.held) store.count().onsuccess = busy; };
+    busy();
+    running.oncomplete = () => db.close();
+    resolve();
+  };
+});
+
+// Another page asks for the next version of the database, or deletes it: resolves once it has
+// it, which the game's tab must let happen.
+const TAKE = deleting => new Promise((resolve, reject) => {
+  const timer = setTimeout(() => reject(new Error("the game's tab never let the database go")), 10000);
+  const done = () => { clearTimeout(timer); resolve(); };
+  if (deleting) {
+    const request = indexedDB.deleteDatabase("qzvillage");
+    request.onsuccess = done;
+    return;
+  }
+  indexedDB.databases().then(([found]) => {
+    const request = indexedDB.open("qzvillage", (found?.version ?? 1) + 1);
+    request.onupgradeneeded = () => request.result.createObjectStore(`later${Date.now()}`);
+    request.onsuccess = () => {
+      request.result.close();
+      done();
+    };
+  });
+});
+
+async function slowEnds(model, real) {
+  if (real.slow) {
+    await real.slow.evaluate(() => { window.held = false; });
+    await real.slow.close();
+    real.slow = null;
+  }
+  model.slowSince = null;
+}
+
+class Give {
+  constructor(count, pasted) { Object.assign(this, {count, pasted}); }
+  check() { return true; }
+  async run(model, real) {
+    const given = answers(model.count, this.count);
+    if (this.pasted) {
+      await real.tab.evaluate(text => {  // as a paste puts it into the field, all at once
+        document.getElementById("keys").focus();
+        document.execCommand("insertText", false, text);
+      }, given.map(answer => `${answer}\n`).join(""));
+    } else {
+      for (const answer of given) {
+        await real.tab.keyboard.type(answer);
+        await real.tab.keyboard.press("Enter");
+      }
+    }
+    model.count += this.count;
+    await settled(real.tab, [model.count]);
+  }
+  toString() { return `${this.pasted ? "paste" : "type"} ${this.count}`; }
+}
+
+// The player waits before going on, while the page keeps every answer given.
+class Rest {
+  check(model) { return model.slowSince === null; }
+  async run(model, real) {
+    await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");
+  }
+  toString() { return "rest"; }
+}
+
+// The game's page goes away and comes back in its tab: a reload, or Back after another page.
+class Leave {
+  constructor(how) { this.how = how; }
+  check() { return true; }
+  async run(model, real) {
+    if (this.how === "reload") {
+      await real.tab.reload({waitUntil: "domcontentloaded"});
+    } else {
+      await real.tab.evaluate(() => { window.left = true; });
+      await real.tab.goto(real.url + "LICENSE.txt");
+      // Not the driver's goBack: Firefox's waits for a load that a page from the cache never makes.
+      await real.tab.evaluate(() => history.back());
+      await real.tab.waitForFunction(url => location.href === url, {timeout: LIMIT_MS}, real.url);
+    }
+    await slowEnds(model, real);
+    // A page back from the back/forward cache plays on as it was, keeping what it kept.
+    const cached = await real.tab.evaluate(() => window.left === true);
+    model.count = await settled(real.tab, [cached ? model.count : Math.min(model.count, model.kept)]);
+    model.kept = cached ? model.kept : Infinity;
+  }
+  toString() { return this.how; }
+}
+
+// A tab opened beside the game's starts a game of its own, and is closed at its title. While
+// the database is slow, it says that it waits.
+class NewTab {
+  check() { return true; }
+  async run(model, real) {
+    const tab = await real.browser.defaultBrowserContext().newPage();
+    await tab.goto(real.url);
+    if (model.slowSince !== null) {
+      await tab.waitForFunction(() => /Waiting for the saved games/.test(document.getElementById("status").textContent),
+        {timeout: LIMIT_MS});
+      await slowEnds(model, real);
+    }
+    await settled(tab, [0]);
+    await tab.close();
+    await real.tab.bringToFront();
+  }
+  toString() { return "new tab"; }
+}
+
+// The game's tab closed, or the browser killed; then a tab opened on the site. Over plain http no
+// tab can say that none plays the game, so the new tab starts one of its own.
+class Lose {
+  constructor(killed) { this.killed = killed; }
+  check() { return true; }
+  async run(model, real) {
+    const counts = await inFlight(model, real);
+    if (this.killed) {
+      real.browser.process().kill("SIGKILL");
+      // Once it has exited and the driver has put the profile's preferences back.
+      await real.browser.close().catch(() => {});
+      real.browser = await startEngine(real.engine, puppeteer, real.programs);
+      real.slow = null;
+    } else {
+      await real.tab.close();
+    }
+    model.slowSince = null;
+    await slowEnds(model, real);
+    real.tab = await real.browser.defaultBrowserContext().newPage();
+    await real.tab.goto(real.url);
+    model.count = await settled(real.tab, real.plain ? [0] : counts);
+    model.kept = Infinity;
+  }
+  toString() { return this.killed ? "browser killed" : "tab closed"; }
+}
+
+// Local storage filled up by something else of the site's.
+class Fill {
+  check() { return true; }
+  async run(model, real) {
+    await real.tab.evaluate(() => {
+      let size = 1 << 20;
+      for (let n = 0; size > 0; n++) {
+        try {
+          localStorage.setItem(`filler${n}`, "x".repeat(size));
+        } catch {
+          size >>= 1;
+        }
+      }
+    });
+  }
+  toString() { return "local storage full"; }
+}
+
+class Slow {
+  check(model) { return model.slowSince === null && model.kept === Infinity; }
+  async run(model, real) {
+    await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");  // slow from now on
+    real.slow = await otherPage(real);
+    await within(real.slow.evaluate(HOLD), "another page's transaction");
+    model.slowSince = model.count;
+  }
+  toString() { return "database slow"; }
+}
+
+// Another page takes the database, at a newer version or deleting it: the game's tab lets go and
+// says that its game is not kept from then on.
+class Take {
+  constructor(deleting) { this.deleting = deleting; }
+  check(model) { return model.slowSince === null && model.kept === Infinity; }
+  async run(model, real) {
+    const other = await otherPage(real);
+    await within(other.evaluate(TAKE, this.deleting), "another page taking the database");
+    await other.close();
+    await real.tab.waitForFunction(words => new RegExp(words).test(document.getElementById("status").textContent),
+      {timeout: LIMIT_MS}, NOT_KEPT.source);
+    model.kept = this.deleting ? 0 : model.count;
+  }
+  toString() { return this.deleting ? "database deleted" : "newer version"; }
+}
+
+const COMMANDS = [
+  fc.integer({min: 1, max: 3}).map(count => new Give(count, false)),
+  fc.integer({min: 2, max: 80}).map(count => new Give(count, true)),
+  fc.constantFrom("reload", "back").map(how => new Leave(how)),
+  fc.constant(new NewTab()),
+  fc.constant(new Rest()),
+  fc.boolean().map(killed => new Lose(killed)),
+  fc.constant(new Fill()),
+  fc.constant(new Slow()),
+  fc.boolean().map(deleting => new Take(deleting)),
+];
+
+// A game the previous release kept in local storage: under the tab's id, or as the one game of
+// the release before it.
+const PREVIOUS = {
+  tab: count => ({session: "kept", key: "qzvillage-game:kept", count}),
+  oldest: count => ({session: null, key: "qzvillage-game", count}),
+};
+
+// The browser started on a profile of its own, and the game's tab at its game.
+async function begin({model, real}, previous) {
+  real.browser = await startEngine(real.engine, puppeteer, real.programs);
+  real.tab = await real.browser.defaultBrowserContext().newPage();
+  if (previous) {
+    const {session, key, count} = previous;
+    await real.tab.goto(real.url + "LICENSE.txt");
+    await real.tab.evaluate((id, name, text) => {
+      if (id) sessionStorage.setItem("qzvillage-game-id", id);
+      localStorage.setItem(name, text);
+    }, session, key, JSON.stringify({clock: 54, answers: answers(0, count).map(line => ({line: `${line}\n`}))}));
+    model.count = count;
+  }
+  await real.tab.goto(real.url);
+  await settled(real.tab, [model.count]);
+}
+
+async function end({real}) {
+  await real.browser?.close().catch(() => {});
+  fs.rmSync(real.programs.profile, {recursive: true, force: true});
+}
+
+function property(engine, site) {
+  const previous = fc.option(fc.tuple(fc.constantFrom("tab", "oldest"), fc.integer({min: 1, max: 9})), {nil: null});
+  return fc.asyncProperty(fc.boolean(), previous, fc.commands(COMMANDS, {maxCommands: 8, replayPath: options.replay}), async (plain, kept, commands) => {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), "qz-keeping-"));
+    const run = {model: {count: 0, kept: Infinity, slowSince: null},
+      real: {engine, plain, programs: {...options, profile, hostName: HOST_NAME}, url: plain ? site.plainUrl : site.url}};
+    try {
+      await begin(run, kept && PREVIOUS[kept[0]](kept[1]));
+      await fc.asyncModelRun(() => run, commands);
+    } finally {
+      await end(run);
+    }
+  });
+}
+
+// The faults each of these once showed, as sequences: [plain http, the previous release's game, steps].
+const FIXED = [
+  [false, null, [new Give(3, false), new Slow(), new Give(40, true), new Leave("back"), new Give(2, false), new Rest(), new Leave("reload")]],
+  [true, ["tab", 5], [new Leave("reload")]],
+  [true, ["oldest", 5], [new Leave("reload")]],
+  [false, null, [new Give(2, false), new Take(false), new NewTab(), new Leave("reload")]],
+  [false, null, [new Give(2, false), new Fill(), new Slow(), new Give(1, false), new Leave("reload")]],
+  [false, null, [new Give(1, false), new NewTab(), new Leave("reload")]],
+  [false, null, [new Give(2, false), new Slow(), new NewTab(), new Leave("reload")]],
+  [false, ["tab", 1], [new Take(true), new Lose(false)]],
+];
+const SEEDS = [1, 2];
+
+for (const engine of options.engines.split(",")) {
+  test(`games are kept in ${engine}`, async () => {
+    const server = await serve(path.resolve(options.site));
+    const site = {url: server.url, plainUrl: server.url.replace("127.0.0.1", HOST_NAME)};
+    try {
+      const check = property(engine, site);
+      const seeds = options.seed ? [Number(options.seed)] : options.runs ? [Date.now() % 1000000] : SEEDS;
+      for (const [index, seed] of seeds.entries()) {
+        // The fixed sequences with the first seed, then the seed's own.
+        const examples = options.seed || options.runs || index > 0 ? [] : FIXED;
+        // A path replays one sequence of a run however many it played.
+        const numRuns = options.path ? undefined : examples.length + Number(options.runs ?? 2);
+        console.log(`# ${engine}: seed ${seed}${options.path ? `, path ${options.path}` : ""}`);
+        await fc.assert(check, {seed, path: options.path, numRuns, examples, verbose: true})
+          .catch(error => {
+            console.log(`# ${engine}: ${error.cause?.stack ?? error.cause}`);
+            throw error;
+          });
+      }
+    } finally {
+      server.close();
+    }
+  });
+}
