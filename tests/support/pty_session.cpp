@@ -27,6 +27,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Whether `done()` comes true before `deadline`, asked every few milliseconds.
+template <typename Done>
+bool eventually(Done done, Clock::time_point deadline)
+{
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+    return true;
+}
+
 // The ends of the pipes the game takes as standard input and output, -1 to keep the terminal.
 struct GamePipes {
     int answers = -1;
@@ -130,13 +143,9 @@ pid_t containedGame(pid_t launcher)
 {
     const std::string children =
         "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
-    const auto deadline = Clock::now() + kPatience;
-    for (pid_t game = -1; Clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds{5})) {
-        if (std::ifstream(children) >> game) {
-            return game;
-        }
-    }
-    return -1;
+    pid_t game = -1;
+    const auto started = [&] { return static_cast<bool>(std::ifstream(children) >> game); };
+    return eventually(started, Clock::now() + kPatience) ? game : -1;
 }
 
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
@@ -215,16 +224,9 @@ void readFor(PtySession& session, std::chrono::milliseconds wait)
 // Reaps `pid` (our child) within the time left before `deadline`.
 std::optional<int> reap(pid_t pid, Clock::time_point deadline)
 {
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return status;
-        }
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
+    int status = 0;
+    return eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, deadline) ? std::optional{status}
+                                                                                       : std::nullopt;
 }
 
 }  // namespace
@@ -475,14 +477,8 @@ char processState(pid_t process)
 
 bool waitForState(pid_t process, std::string_view states)
 {
-    const auto deadline = Clock::now() + kPatience;
-    while (states.find(processState(process)) == std::string_view::npos) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
-    return true;
+    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; },
+                      Clock::now() + kPatience);
 }
 
 }  // namespace
