@@ -299,12 +299,9 @@ TEST(TerminalOutput, AReaderThatLeavesEndsTheGameWithoutAnotherPause)
 // job of several processes the game may give the terminal back a moment after the job stopped.
 std::string settledDifferences(PtySession& session, const termios& expected)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    std::string differences = settingsDifferences(expected, currentSettings(session));
-    while (!differences.empty() && std::chrono::steady_clock::now() < deadline) {
-        staysQuiet(session, 5ms);
-        differences = settingsDifferences(expected, currentSettings(session));
-    }
+    std::string differences;
+    eventually([&] { return (differences = settingsDifferences(expected, currentSettings(session))).empty(); },
+               [&] { staysQuiet(session, 5ms); });
     return differences;
 }
 

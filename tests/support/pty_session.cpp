@@ -27,19 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Whether `done()` comes true before `deadline`, asked every few milliseconds.
-template <typename Done>
-bool eventually(Done done, Clock::time_point deadline)
-{
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
-    return true;
-}
-
 // The ends of the pipes the game takes as standard input and output, -1 to keep the terminal.
 struct GamePipes {
     int answers = -1;
@@ -145,7 +132,7 @@ pid_t containedGame(pid_t launcher)
         "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
     pid_t game = -1;
     const auto started = [&] { return static_cast<bool>(std::ifstream(children) >> game); };
-    return eventually(started, Clock::now() + kPatience) ? game : -1;
+    return eventually(started) ? game : -1;
 }
 
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
@@ -225,8 +212,8 @@ void readFor(PtySession& session, std::chrono::milliseconds wait)
 std::optional<int> reap(pid_t pid, Clock::time_point deadline)
 {
     int status = 0;
-    return eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, deadline) ? std::optional{status}
-                                                                                       : std::nullopt;
+    const auto reaped = [&] { return waitpid(pid, &status, WNOHANG) == pid; };
+    return eventually(reaped, sleepBriefly, deadline) ? std::optional{status} : std::nullopt;
 }
 
 }  // namespace
@@ -376,15 +363,8 @@ std::string takeRest(PtySession& session)
 
 bool waitForRawMode(PtySession& session)
 {
-    const auto deadline = Clock::now() + kPatience;
-    while (Clock::now() < deadline) {
-        const termios settings = currentSettings(session);
-        if ((settings.c_lflag & (ECHO | ICANON)) == 0) {
-            return true;
-        }
-        readFor(session, std::chrono::milliseconds{5});
-    }
-    return false;
+    const auto raw = [&] { return (currentSettings(session).c_lflag & (ECHO | ICANON)) == 0; };
+    return eventually(raw, [&] { readFor(session, std::chrono::milliseconds{5}); });
 }
 
 namespace {
@@ -469,19 +449,18 @@ std::vector<std::string> statFields(pid_t process)
     return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
 }
 
+bool waitForState(pid_t process, std::string_view states)
+{
+    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; });
+}
+
+}  // namespace
+
 char processState(pid_t process)
 {
     const std::vector<std::string> fields = statFields(process);
     return fields.empty() ? 'X' : fields[0][0];
 }
-
-bool waitForState(pid_t process, std::string_view states)
-{
-    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; },
-                      Clock::now() + kPatience);
-}
-
-}  // namespace
 
 std::optional<std::string> signalDispositions(const PtySession& session)
 {
