@@ -5,9 +5,8 @@
 
 #include <array>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <poll.h>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -20,22 +19,8 @@ using Clock = std::chrono::steady_clock;
 // The game's path, after its emulator's command line in a cross build.
 constexpr std::array kGameCommand{QZ_GAME_COMMAND, static_cast<const char*>(nullptr)};
 
-// The fields of /proc/<pid>/stat after the command name, which is in parentheses and may hold
-// spaces: the state letter first. Empty once the process has been reaped.
-std::string statAfterName(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t nameEnd = line.rfind(')');
-    return nameEnd == std::string::npos ? std::string() : line.substr(nameEnd + 2);
-}
-
 // Whether `pid` waits (sleeps) or has ended.
-bool waitsOrEnded(pid_t pid)
-{
-    const std::string fields = statAfterName(pid);
-    return fields.empty() || fields[0] == 'S' || fields[0] == 'Z';
-}
+bool waitsOrEnded(pid_t pid) { return std::string_view("SZX").find(processState(pid)) != std::string_view::npos; }
 
 double seconds(const timeval& time)
 {
@@ -85,17 +70,11 @@ std::optional<std::string> readToEnd(int fd, pid_t writer)
 
 std::optional<Ended> reapWithUsage(pid_t pid)
 {
-    const auto deadline = Clock::now() + kPatience;
-    for (;;) {
-        Ended ended;
-        rusage usage{};
-        if (wait4(pid, &ended.status, WNOHANG, &usage) == pid) {
-            ended.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-            return ended;
-        }
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    Ended ended;
+    rusage usage{};
+    if (!eventually([&] { return wait4(pid, &ended.status, WNOHANG, &usage) == pid; })) {
+        return std::nullopt;
     }
+    ended.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return ended;
 }

@@ -279,21 +279,6 @@ INSTANTIATE_TEST_SUITE_P(
                     FatalSignalCase{"UrgentData", SIGURG, false, true}),
     [](const testing::TestParamInfo<FatalSignalCase>& testCase) { return std::string(testCase.param.name); });
 
-// Alone in its session the game cannot be stopped: the kernel drops Ctrl-Z. The pause must go on
-// as before, not in the terminal's cooked mode.
-TEST(TerminalSettings, CtrlZThatCannotStopLeavesThePauseAsItWas)
-{
-    PtySession session;
-    GameSetup setup;
-    setup.launch = Launch::Alone;
-    ASSERT_TRUE(reachStoryPause(session, setup)) << session.output;
-
-    sendBytes(session, "\x1a");
-    EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);  // time for the signal to land
-    EXPECT_FALSE(isStopped(session));
-    expectStoryPauseStillWaits(session);
-}
-
 // Output nobody reads any more ends the game at its next pause, which does not wait, with status 2.
 TEST(TerminalOutput, AReaderThatLeavesEndsTheGameWithoutAnotherPause)
 {
@@ -314,12 +299,9 @@ TEST(TerminalOutput, AReaderThatLeavesEndsTheGameWithoutAnotherPause)
 // job of several processes the game may give the terminal back a moment after the job stopped.
 std::string settledDifferences(PtySession& session, const termios& expected)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    std::string differences = settingsDifferences(expected, currentSettings(session));
-    while (!differences.empty() && std::chrono::steady_clock::now() < deadline) {
-        staysQuiet(session, 5ms);
-        differences = settingsDifferences(expected, currentSettings(session));
-    }
+    std::string differences;
+    eventually([&] { return (differences = settingsDifferences(expected, currentSettings(session))).empty(); },
+               [&] { staysQuiet(session, 5ms); });
     return differences;
 }
 
@@ -350,8 +332,9 @@ struct Situation {
     const char* name;
     GameSetup setup;  // whose answers come through a pipe when the game starts in the background
 
-    // Whether `signal` leaves the game as it was: ignored or blocked by the launcher, or, for the
-    // first process of a PID namespace, one whose default action the kernel never lets reach it.
+    // Whether `signal` leaves the game as it was: ignored or blocked by the launcher; for the first
+    // process of a PID namespace, one whose default action the kernel never lets reach it; Ctrl-Z
+    // where no shell is above the game, whose process group the kernel then counts as orphaned.
     bool ignores(int signal) const
     {
         const auto& [ignored, blocked] = std::tie(setup.ignoredSignals, setup.blockedSignals);
@@ -361,7 +344,7 @@ struct Situation {
                    0;
     }
     bool sessionEnds() const { return setup.launch == Launch::UnderLeader; }
-    bool hasShell() const { return setup.launch != Launch::InContainer; }
+    bool hasShell() const { return setup.launch != Launch::InContainer && setup.launch != Launch::Alone; }
 };
 
 void PrintTo(const Situation& situation, std::ostream* out) { *out << situation.name; }
@@ -369,6 +352,7 @@ void PrintTo(const Situation& situation, std::ostream* out) { *out << situation.
 const Situation kSituations[] = {
     {"Foreground", {}},
     {"TerminalPastFdSetSize", {.descriptorsLeaked = true}},
+    {"AloneInItsSession", {.launch = Launch::Alone}},
     {"StartedInBackground", {.launch = Launch::InBackground, .answers = Answers::ThroughPipe}},
     {"LeaderGone", {.launch = Launch::UnderLeader}},
     {"LeaderGoneHangUpIgnored", {.launch = Launch::UnderLeader, .ignoredSignals = {SIGHUP}}},
@@ -404,19 +388,30 @@ protected:
         return shellContinuesInForeground(session) && waitForRawMode(session);
     }
 
-    // Stops the game at its pause as a player does (Ctrl-Z), or `seen` false or where Ctrl-Z cannot,
-    // as `kill -STOP %1` does, after which the shell sets its terminal back; the shell then takes it.
-    bool stopForTheShell(bool seen)
+    // Stops the game at its pause with `stop`: Ctrl-Z for SIGTSTP, otherwise as `kill -STOP %1`
+    // does, after which the shell sets its terminal back. Once the job stopped, the terminal's
+    // differences from how the game found it; nothing when it did not stop.
+    std::optional<std::string> stopWith(int stop)
     {
-        if (seen && !situation.ignores(SIGTSTP)) {
+        if (stop == SIGTSTP) {
             sendBytes(session, "\x1a");
         } else {
-            kill(-session.job, SIGSTOP);
-            if (waitUntilStopped(session)) {
-                applySettings(session, found);
-            }
+            kill(-session.job, stop);
         }
-        return waitUntilStopped(session) && settledDifferences(session, found).empty() && shellTakesTerminal(session);
+        if (!waitUntilStopped(session)) {
+            return std::nullopt;
+        }
+        if (stop == SIGSTOP) {
+            applySettings(session, found);
+        }
+        return settledDifferences(session, found);
+    }
+
+    // Stops the game at its pause, by Ctrl-Z when `seen` and the game heeds it, and the shell takes
+    // the terminal.
+    bool stopForTheShell(bool seen)
+    {
+        return stopWith(seen && !situation.ignores(SIGTSTP) ? SIGTSTP : SIGSTOP) == "" && shellTakesTerminal(session);
     }
 
     void endInput()
@@ -492,25 +487,17 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
         for (const int stop : {SIGTSTP, SIGTTIN, SIGTTOU, SIGSTOP}) {
             SCOPED_TRACE(stop);
             ASSERT_TRUE(waitForRawMode(session)) << "the pause went on in cooked mode";
-            if (stop == SIGTSTP) {
-                sendBytes(session, "\x1a");
-            } else {
-                kill(-session.job, stop);
-            }
-            if (stop != SIGTSTP && !situation.hasShell()) {
-                break;  // nothing then stops the game but SIGSTOP, and no shell sends it on
-            }
             if (stop == SIGTSTP && situation.ignores(SIGTSTP)) {
+                sendBytes(session, "\x1a");
                 EXPECT_TRUE(staysQuiet(session, kSilence)) << takeRest(session);  // time for the signal to land
                 EXPECT_FALSE(isStopped(session));
-                continue;
+            } else if (!situation.hasShell()) {
+                kill(-session.job, stop);
+                break;  // nothing then stops the game but SIGSTOP, and no shell sends it on
+            } else {
+                ASSERT_EQ(stopWith(stop), "") << session.output;
+                ASSERT_TRUE(shellContinuesInForeground(session));
             }
-            ASSERT_TRUE(waitUntilStopped(session)) << session.output;
-            if (stop == SIGSTOP) {
-                applySettings(session, found);
-            }
-            EXPECT_EQ(settledDifferences(session, found), "");
-            ASSERT_TRUE(shellContinuesInForeground(session));
         }
         expectStoryPauseStillWaits(session);
         break;

@@ -130,13 +130,9 @@ pid_t containedGame(pid_t launcher)
 {
     const std::string children =
         "/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children";
-    const auto deadline = Clock::now() + kPatience;
-    for (pid_t game = -1; Clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds{5})) {
-        if (std::ifstream(children) >> game) {
-            return game;
-        }
-    }
-    return -1;
+    pid_t game = -1;
+    const auto started = [&] { return static_cast<bool>(std::ifstream(children) >> game); };
+    return eventually(started) ? game : -1;
 }
 
 // The small shell of Launch::AsJob and InBackground. It reports the game's pid, then its wait
@@ -215,16 +211,9 @@ void readFor(PtySession& session, std::chrono::milliseconds wait)
 // Reaps `pid` (our child) within the time left before `deadline`.
 std::optional<int> reap(pid_t pid, Clock::time_point deadline)
 {
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return status;
-        }
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
+    int status = 0;
+    const auto reaped = [&] { return waitpid(pid, &status, WNOHANG) == pid; };
+    return eventually(reaped, sleepBriefly, deadline) ? std::optional{status} : std::nullopt;
 }
 
 }  // namespace
@@ -374,15 +363,8 @@ std::string takeRest(PtySession& session)
 
 bool waitForRawMode(PtySession& session)
 {
-    const auto deadline = Clock::now() + kPatience;
-    while (Clock::now() < deadline) {
-        const termios settings = currentSettings(session);
-        if ((settings.c_lflag & (ECHO | ICANON)) == 0) {
-            return true;
-        }
-        readFor(session, std::chrono::milliseconds{5});
-    }
-    return false;
+    const auto raw = [&] { return (currentSettings(session).c_lflag & (ECHO | ICANON)) == 0; };
+    return eventually(raw, [&] { readFor(session, std::chrono::milliseconds{5}); });
 }
 
 namespace {
@@ -467,25 +449,18 @@ std::vector<std::string> statFields(pid_t process)
     return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
 }
 
+bool waitForState(pid_t process, std::string_view states)
+{
+    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; });
+}
+
+}  // namespace
+
 char processState(pid_t process)
 {
     const std::vector<std::string> fields = statFields(process);
     return fields.empty() ? 'X' : fields[0][0];
 }
-
-bool waitForState(pid_t process, std::string_view states)
-{
-    const auto deadline = Clock::now() + kPatience;
-    while (states.find(processState(process)) == std::string_view::npos) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds{5});
-    }
-    return true;
-}
-
-}  // namespace
 
 std::optional<std::string> signalDispositions(const PtySession& session)
 {

@@ -10,10 +10,28 @@
 #include <string_view>
 #include <sys/types.h>
 #include <termios.h>
+#include <thread>
 #include <vector>
 
 // How long any wait for the game may take before the test gives up on it.
 inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
+
+// What a wait does between two looks at a state that cannot wake it: a few milliseconds' sleep.
+inline void sleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds{5}); }
+
+// Whether `done()` comes true before `deadline`, asked again after each `meanwhile()`.
+template <typename Done, typename Meanwhile = void (*)()>
+bool eventually(Done done, Meanwhile meanwhile = sleepBriefly,
+                std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + kPatience)
+{
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        meanwhile();
+    }
+    return true;
+}
 
 // How the game sits on its terminal.
 enum class Launch {
@@ -112,6 +130,8 @@ std::string settingsDifferences(const termios& expected, const termios& actual);
 // The signals the game blocks, ignores and has handlers for right now, as the system shows them;
 // nothing when the game runs under an emulator, whose own are all the system shows.
 std::optional<std::string> signalDispositions(const PtySession& session);
+// The state letter of `process` as the system shows it (R, S, T, Z…); X once it has been reaped.
+char processState(pid_t process);
 // The CPU time, user and system, the game has used so far.
 double cpuSeconds(const PtySession& session);
 // Whether this system lets the tests make a PID namespace (Launch::InPidNamespace).
