@@ -11,18 +11,15 @@
 
 // A longer fragment is no game's: told at once, before anything else is made of it.
 export const LONGEST = 100000;
-const SHORT = /^[0-9A-Za-z]$/;
-const KEYS = {"-": "\r", "!": " "};
-const CODES = {"\r": "-", " ": "!"};
+const KEYS = {"-": "\r", "!": " "};  // by their codes
 
-const CODE_POINTS = /^[0-9a-z]+(_[0-9a-z]+)*$/;
-
-// The text of a run of code points, or null when it is none.
+// The text of a run of code points, or null when it is none: one that is empty, or no number
+// (NaN), or beyond the last code point, is refused by fromCodePoint.
 function fromCodePoints(run) {
   try {
-    return CODE_POINTS.test(run) ? String.fromCodePoint(...run.split("_").map(point => parseInt(point, 36))) : null;
+    return String.fromCodePoint(...run.split("_").map(point => parseInt(point, 36)));
   } catch {
-    return null;  // beyond the last code point
+    return null;
   }
 }
 
@@ -39,12 +36,12 @@ export function check(text) {
 
 function packAnswer(answer) {
   const [[kind, text]] = Object.entries(answer);
-  const short = SHORT.test(text.slice(0, -1)) && text.endsWith("\n");
-  if (kind === "line" && short) {
+  const code = Object.keys(KEYS).find(key => KEYS[key] === text);
+  if (kind === "line" && /^[0-9A-Za-z]\n$/.test(text)) {
     return text[0];
   }
-  if (kind === "key" && text in CODES) {
-    return CODES[text];
+  if (kind === "key" && code) {
+    return code;
   }
   return `~${kind[0]}${Array.from(text, c => c.codePointAt(0).toString(36)).join("_")}~`;
 }

@@ -9,29 +9,29 @@ const encoder = new TextEncoder();
 
 // Plays the game of `link` ({clock, answers, check}) with the game's module and its compiled
 // .wasm. Resolves to {steps, ending, problem}: steps[0] is what the game wrote before its first
-// answer, each later step an answer's echo (a line's; "" for a key) and what the game wrote
-// after it, each with the wait it ends in ("line", "key", or "over" for the last); the ending as
+// answer, each later step an answer's echo (a line's; a key has none) and what the game wrote
+// after it, as {text, wait}, the wait it ends in being "line", "key", or "over"; the ending as
 // game_hooks.js names it. `problem` is null, or "run-out" when the answers ran out before the
 // game ended (the steps end there), "left-over" when the game ended before reading them all, or
 // "differs" when the game went another way than the one the link was made from (no steps then).
 export async function replayLink(createModule, wasm, link) {
-  const steps = [{echo: "", text: "", wait: "over"}];
+  const steps = [{text: "", wait: "over"}];
   const decoder = new TextDecoder();
   let given = 0;
+  let problem = null;
   let stop;
   const stopped = new Promise(resolve => { stop = resolve; });
   const read = async kind => {
     const answer = link.answers[given];
     steps.at(-1).wait = kind;
     if (!(kind in (answer ?? {}))) {
-      stop(answer ? "differs" : "run-out");
+      problem = answer ? "differs" : "run-out";
+      stop();
       return new Promise(() => {});  // the game waits for ever, and goes with the replay
     }
     given += 1;
-    const bytes = encoder.encode(answer[kind]);
-    const echo = kind === "line" ? answer[kind] : "";
-    steps.push({echo, text: "", wait: "over"});
-    return bytes;
+    steps.push({text: kind === "line" ? answer[kind] : "", wait: "over"});
+    return encoder.encode(answer[kind]);
   };
   const side = {
     clockSeconds: link.clock,
@@ -41,8 +41,8 @@ export async function replayLink(createModule, wasm, link) {
     readLine: () => read("line"),
     readKey: () => read("key"),
   };
-  const ending = await Promise.race([playGame(createModule, wasm, side), stopped]);
-  const problem = ending === "run-out" || ending === "differs" ? ending
-    : check(steps.map(step => step.echo + step.text).join("")) !== link.check ? "differs" : given < link.answers.length ? "left-over" : null;
-  return problem === "run-out" ? {steps, problem} : {steps: problem === "differs" ? [] : steps, ending, problem};
+  const ending = await Promise.race([playGame(createModule, wasm, side), stopped]);  // undefined if stopped
+  problem ??= check(steps.map(step => step.text).join("")) !== link.check ? "differs"
+    : given < link.answers.length ? "left-over" : null;
+  return {steps: problem === "differs" ? [] : steps, ending, problem};
 }

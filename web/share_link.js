@@ -5,21 +5,19 @@ import {pack} from "./game_link.js";
 import {words} from "./replay_view.js";
 
 const element = id => document.getElementById(id);
-let url = "";
+const link = element("game-link");
 
 // Makes the offer, which the page's style shows once a campaign has ended, the link to the game
-// {clock, answers} whose transcript is `transcript`.
+// {clock, answers} whose transcript is `transcript`. The link is the page's own address with the
+// game as its fragment.
 export function offerLink(game, transcript) {
-  url = new URL("#" + pack(game, transcript), location.href).href;
-  element("game-link").href = url;
+  link.href = "#" + pack(game, transcript);
 }
 
 element("share-link").hidden = !navigator.share;
-
 element("copy-link").addEventListener("click", () => {
-  const status = element("status");
-  const done = name => () => { status.textContent = words(name); };
-  Promise.resolve().then(() => navigator.clipboard.writeText(url)).then(done("copied"), done("not-copied"));
+  const done = name => () => { element("status").textContent = words(name); };
+  Promise.resolve().then(() => navigator.clipboard.writeText(link.href)).then(done("copied"), done("not-copied"));
 });
 // A share the viewer called off is no failure, and any other is the share sheet's to tell.
-element("share-link").addEventListener("click", () => navigator.share({url}).catch(() => {}));
+element("share-link").addEventListener("click", () => navigator.share({url: link.href}).catch(() => {}));
