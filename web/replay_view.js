@@ -1,10 +1,10 @@
 // The replay view: the page opened with a game's link shows that game answer by answer, at the
-// pace the viewer sets (a step forward or back, play and faster, the end), by the
-// buttons (a click or a tap) or by keys. A step forward is told to a screen reader as the game's
-// text is in play, with the answer it begins with, which the viewer did not type; a step back, or
-// a jump, is told nothing. The player's
-// own game and saves are never touched: the view reads the link alone, and its one way out is a
-// link to the page without it, where the player's own game (or a new one) is.
+// pace the viewer sets (a step forward or back, play and faster, the end), by the buttons (a click
+// or a tap) or by their keys. A step forward is told to a screen reader as the game's text is in
+// play, with the answer it begins with, which the viewer did not type; a step back, or a jump, is
+// told nothing. The player's own game and saves are never touched: the view reads the link alone,
+// and its one way out is a link to the page without it, where the player's own game (or a new
+// one) is.
 
 import {explain, loadGame} from "./game_file.js";
 import {unpack} from "./game_link.js";
