@@ -49,7 +49,7 @@ const HOSTILE = [
   [(c, a, s) => `1.${c}.${a}1.${s}`, /^胜利！.* left after the game's end/, /^(\d+) \/ \1$/],
 ];
 for (const engine of options.engines.split(",")) {
-  describe(engine, () => {
+  describe(`${engine}, --master-seed ${options["master-seed"]}`, () => {
     let browser, server, player, link;  // the page games are played on, and the first game's link
     before(async () => {
       [browser, server] = await Promise.all([startEngine(engine, puppeteer, options), serve(options.site)]);
