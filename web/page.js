@@ -1,15 +1,18 @@
 // The page around the game: one game after another without a reload, each a fresh instance of the
 // compiled module wired to the screen, the keyboard and the touch buttons, and to the tab's saved
-// game and its replay; the transcript; and the page's own words on how the game said it ended, or
-// why it cannot start.
+// game and its replay; the transcript; a finished game's link; and the page's own words on how
+// the game said it ended, or why it cannot start. Opened with a game's link, it is that game's
+// replay view instead.
 import {BUILD, explain, loadGame} from "./game_file.js";
 import {forget, keepAnswer, keptGame, whenNotKept, written} from "./game_store.js";
 import {playGame} from "./game_hooks.js";
 import {listenForKeys} from "./keyboard.js";
 import {PlayerInput} from "./player_input.js";
 import {answersFor} from "./replay.js";
+import {openReplay} from "./replay_view.js";
 import {claimGame} from "./saved_game.js";
 import {Screen} from "./screen.js";
+import {offerLink} from "./share_link.js";
 import {Speech} from "./speech.js";
 
 const ENDINGS = {
@@ -130,7 +133,7 @@ function startShowing() {
 
 // The game `side` plays, to its end, and the page's words on how it ended; false when it never
 // started (a saved game then stays for the next try).
-async function playToEnd(createModule, wasm, side) {
+async function playToEnd(createModule, wasm, game, side) {
   try {
     const played = playGame(createModule, wasm, side);
     say("");
@@ -140,6 +143,9 @@ async function playToEnd(createModule, wasm, side) {
       document.body.dataset.ending = ending;
     }
     say(ENDINGS[ending] ?? "游戏没有说明它是怎样结束的。 The game stopped without saying how it ended.");
+    if (ending === "victory" || ending === "defeat") {
+      offerLink(game, window.qz.transcript());
+    }
   } catch (error) {
     if (error instanceof WebAssembly.LinkError) {
       showProblem(explain(error));
@@ -202,7 +208,7 @@ async function playOne(claim) {
     newGameButton.hidden = false;
     return;
   }
-  const ended = await playToEnd(createModule, wasm, sideOf(game, player));
+  const ended = await playToEnd(createModule, wasm, game, sideOf(game, player));
   newGameButton.hidden = false;
   if (ended) {
     forget(gameId);
@@ -249,10 +255,17 @@ newGameButton.addEventListener("click", () => {
   playOne(document.body.dataset.game === "failed" ? keptGame(gameId) : null);
 });
 element("save").addEventListener("click", saveTranscript);
-playOne(claimGame().then(({id, game}) => {
-  gameId = id;
-  return game;
-}));
+if (location.hash.length > 1) {
+  openReplay(location.hash.slice(1), screen, speech, ENDINGS);
+} else {
+  playOne(claimGame().then(({id, game}) => {
+    gameId = id;
+    return game;
+  }));
+}
+// Another game's link opened in this page changes no more than the fragment: the page is loaded
+// again for it, as the view it asks for.
+addEventListener("hashchange", () => location.reload());
 // After the first game's player is there: keys typed before this script ran are in the field.
 listenForKeys(keys, data => input?.push(data));
 // Played offline after one visit: the service worker keeps every file of this build. It is
