@@ -49,7 +49,10 @@ SLIPS = [
 # regex, BROWSER, or None for the GoogleTest suites in the files the label names.
 BROWSER = "browser"
 COVERAGE = [
-    (WEB, [("Chromium", BROWSER)]),
+    (("web/game_store.js", "web/saved_game.js"), [("keeping_test.cjs", BROWSER), ("browser_test.cjs", BROWSER)]),
+    (("web/game_link.js", "web/link_replay.js", "web/replay_view.js", "web/share_link.js"),
+     [("game_link_test.cjs", BROWSER)]),
+    (WEB, [("browser_test.cjs", BROWSER)]),
     (("console/posix/",), [("tests/posix/{stem}_test.cpp", None), ("tests/posix/*.cpp", None),
                            ("e2e_test_hostile_input", "^e2e_test_hostile_input$")]),
     (("",), [("tests/{stem}_test.cpp", None), ("the unit and terminal tests", r"\."),
@@ -158,11 +161,14 @@ def test(stages, tree, args, limits):
     for label, selection in stages:
         command = ["ctest", "--test-dir", "build/dev", "-j", "2", "--no-tests=error", "--stop-on-failure",
                    "--output-on-failure", "-R", selection]
-        if selection == BROWSER:
-            command = ["node", "--test-force-exit", "--test-reporter=tap", "tests/web/browser_test.cjs", "--site",
-                       "build/web/site", "--python", sys.executable, "--engines", "chromium", "--master-seed",
-                       str(args.s), "--games", str(args.games)] + ["--only", args.only] * bool(args.only)
-        status, log = run(command, limits.get(selection, 3600), tree)
+        if selection == BROWSER:  # in Chromium; the whole games and --only are browser_test.cjs's
+            command = ["node", "--test-force-exit", "--test-reporter=tap", f"tests/web/{label}", "--site",
+                       "build/web/site", "--engines", "chromium"]
+            if label != "keeping_test.cjs":
+                command += ["--python", sys.executable, "--master-seed", str(args.s), "--games", str(args.games)]
+            if label == "browser_test.cjs" and args.only:
+                command += ["--only", args.only]
+        status, log = run(command, limits.get((label, selection), 3600), tree)
         if status != 0 or "\n# pass 0\n" in log:  # a browser run of no case would pass every mutant
             failed = re.findall(r"(?m)^\s+\d+ - (\S+) \(", log.partition("tests FAILED:")[2])
             return label, status, log, f"^({'|'.join(map(re.escape, failed))})$" if failed else selection
@@ -188,7 +194,7 @@ def prepare(mutants, args, tree):
         if failed:
             sys.exit(f"mutants: no browser case's name holds {args.only}" if failed[1] == 0 and args.only else
                      f"{failed[2][-3000:]}\nmutants: the tests fail without a mutant: {label}")
-        limits[selection] = int(time.monotonic() - begun) * 3 + 60
+        limits[label, selection] = int(time.monotonic() - begun) * 3 + 60
         print(f"mutants: {label} pass unmutated in {int(time.monotonic() - begun)} s", flush=True)
     return limits
 

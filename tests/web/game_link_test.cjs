@@ -7,10 +7,11 @@ const assert = require("node:assert/strict");
 const {execFileSync} = require("node:child_process");
 const {after, before, describe, it} = require("node:test");
 const puppeteer = require("puppeteer-core");
-const {serve, ENGINES, findPrograms, startEngine} = require("../support/browser.cjs");
+const {serve, ENGINES, findPrograms, startEngine, readOptions} = require("../support/browser.cjs");
 
-const options = {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","), games: "8", ...findPrograms()};
-for (let i = 2; i < process.argv.length; i += 2) options[process.argv[i].slice(2)] = process.argv[i + 1];
+const options = readOptions(["site", "python", "engines", "games", "master-seed", "chromium", "firefox",
+  "webkit-driver", "minibrowser"], {"master-seed": String(Date.now() % 100000), engines: ENGINES.join(","), games: "8",
+  ...findPrograms()});
 const games = JSON.parse(execFileSync(options.python, [`${__dirname}/browser_games.py`, options.games,
   options["master-seed"]], {maxBuffer: 1 << 28})).filter(game => ["victory", "defeat"].includes(game.ending));
 const until = (page, fn) => page.waitForFunction(fn, {timeout: 60000, polling: 20});
