@@ -17,7 +17,10 @@ const games = JSON.parse(execFileSync(options.python, [`${__dirname}/browser_gam
 const until = (page, fn) => page.waitForFunction(fn, {timeout: 60000, polling: 20});
 const text = (page, selector) => page.$eval(selector, element => element.textContent);
 // Plays `game` on `page` (after the first, from New game, the clock set) typed ahead; resolves to its link.
+// The page is brought in front first, as a player's is: a link opened since hid it, and a hidden
+// page is drawn ever more rarely (Firefox's the longer it stays hidden), while a click waits for a drawing.
 async function share(page, game) {
+  await page.bringToFront();
   await page.evaluate(ms => document.body.dataset.game === "over" &&
     [window.setClock(ms), document.getElementById("new-game").click()], game.seed * 1000 + 500);
   await until(page, () => document.body.dataset.game === "line");
