@@ -451,7 +451,7 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
     }
     const Launch launch = situation.setup.launch;
     if ((launch == Launch::InPidNamespace || launch == Launch::InContainer) && !pidNamespacesAvailable()) {
-        GTEST_SKIP() << "no PID namespace can be made here";
+        GTEST_SKIP() << "the game cannot be a PID namespace's first process here (no namespace, or an emulator)";
     }
     ASSERT_TRUE(reachPause()) << session.output;
     switch (behaviour) {

@@ -487,6 +487,9 @@ double cpuSeconds(const PtySession& session)
 
 bool pidNamespacesAvailable()
 {
+    if (kGameCommand.size() > 2) {
+        return false;  // the emulator would be the namespace's first process, between the kernel and the game
+    }
     static const bool available = [] {
         const pid_t child = fork();
         if (child == 0) {

@@ -134,7 +134,8 @@ std::optional<std::string> signalDispositions(const PtySession& session);
 char processState(pid_t process);
 // The CPU time, user and system, the game has used so far.
 double cpuSeconds(const PtySession& session);
-// Whether this system lets the tests make a PID namespace (Launch::InPidNamespace).
+// Whether the game itself can be the first process of a PID namespace here (Launch::InPidNamespace):
+// the system lets the tests make one, and no emulator stands between the kernel and the game.
 bool pidNamespacesAvailable();
 // Job control as a shell does it. The shell takes its terminal back (tcsetpgrp), as after its job
 // stopped; or sends its stopped job on, in the foreground (fg: the terminal to the job, then
