@@ -3,6 +3,7 @@
 commit (uncommitted changes included), each built and tested in one scratch copy of the tree. Exits with 1
 when the copy does not build or its tests fail without a mutant, else with 0, whatever the tally."""
 import argparse
+import collections
 import contextlib
 import os
 import random
@@ -28,10 +29,9 @@ SWAP = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==", "===
 # The slips: the languages each applies to (c: C++, j: JavaScript), what it matches in a line's code, and
 # what takes its place: a text, or a function of the text and the game's enumerators and flags.
 SLIPS = [
-    ("cj", r"(?<= )(?:[<>]=?|[=!]==?|&&|\|\|)(?= )", lambda t, _: SWAP[t]),  # a comparison flipped, && for ||
+    ("cj", r"(?<= )(?:[<>]=?|[=!]==?|&&|\|\|)(?= )|\b(?:true|false)\b", lambda t, _: SWAP[t]),  # flipped: <, &&, true
     ("cj", rf"(?:(?<=\bif \()|(?<=\bwhile \())(?!\)){NEST}(?=\))", lambda t, _: f"!({t})"),  # a condition negated
     ("cj", r"!(?=[\w(])", ""),  # a negation dropped
-    ("cj", r"\b(?:true|false)\b", lambda t, _: SWAP[t]),
     ("cj", rf" \|\| {TERM}(?=\)|;|$| \|\|| \{{)", ""),  # the right side of || dropped
     ("cj", rf"(?<=\(){TERM} \|\| ", ""),  # the left side of || dropped
     ("cj", INT, lambda t, _: str(int(t) + 1)),
@@ -45,18 +45,14 @@ SLIPS = [
     ("j", rf"(?<==> )[\w.]+\({NEST}\)(?=[),;])", "{}"),  # the call an arrow function makes
     ("cj", STATEMENT, ""),  # a call, an assignment, a step, break, continue or return dropped
 ]
-# The tests that cover a file, tried in order until one fails, the quickest first: a label, and a ctest
-# regex, BROWSER, or None for the GoogleTest suites in the files the label names.
-BROWSER = "browser"
+# The tests of a file, tried in order until one fails, the quickest first: a browser test (run in Chromium),
+# the GoogleTest suites in the test files a pattern names, or a ctest regex.
 COVERAGE = [
-    (("web/game_store.js", "web/saved_game.js"), [("keeping_test.cjs", BROWSER), ("browser_test.cjs", BROWSER)]),
-    (("web/game_link.js", "web/link_replay.js", "web/replay_view.js", "web/share_link.js"),
-     [("game_link_test.cjs", BROWSER)]),
-    (WEB, [("browser_test.cjs", BROWSER)]),
-    (("console/posix/",), [("tests/posix/{stem}_test.cpp", None), ("tests/posix/*.cpp", None),
-                           ("e2e_test_hostile_input", "^e2e_test_hostile_input$")]),
-    (("",), [("tests/{stem}_test.cpp", None), ("the unit and terminal tests", r"\."),
-             ("the end-to-end tests", "^e2e_")]),
+    (("web/game_store.js", "web/saved_game.js"), ["keeping_test.cjs", "browser_test.cjs"]),
+    (("web/game_link.js", "web/link_replay.js", "web/replay_view.js", "web/share_link.js"), ["game_link_test.cjs"]),
+    (WEB, ["browser_test.cjs"]),
+    (("console/posix/",), ["tests/posix/{stem}_test.cpp", "tests/posix/*.cpp", "^e2e_test_hostile_input$"]),
+    (("",), ["tests/{stem}_test.cpp", r"\.", "^e2e_"]),
 ]
 
 
@@ -78,11 +74,10 @@ def code_of(line):
 def mutants_of(path, numbers, names):
     """Every slip of the given lines of one file, as (file, line, column, text replaced, replacement)."""
     found, starts, language = [], True, "j" if path.endswith(".js") else "c"
-    slips = [(pattern, how) for languages, pattern, how in SLIPS if language in languages]
     for number, line in enumerate(Path(path).read_text(encoding="utf-8").split("\n"), 1):
         code = code_of(line)
-        for pattern, how in slips if number in numbers else []:
-            for match in re.finditer(pattern, code) if starts or pattern != STATEMENT else []:
+        for languages, pattern, how in SLIPS if number in numbers else []:
+            for match in re.finditer(pattern, code) if language in languages and (starts or pattern != STATEMENT) else []:
                 old = line[match.start():match.end()]
                 new = how if isinstance(how, str) else how(old, names)
                 found += [(path, number, match.start() + 1, old, new)] if new != old else []
@@ -93,8 +88,7 @@ def mutants_of(path, numbers, names):
 def sample(base, args):
     """At most n slips of the lines changed since base, at random, each line's first before any second."""
     lines, path = {}, None
-    diff = git("diff", "-U0", "--no-ext-diff", "--no-renames", "--diff-filter=AM", base, "--", *args.paths)
-    for row in diff.split("\n"):
+    for row in git("diff", "-U0", "--no-renames", "--diff-filter=AM", base, "--", *args.paths).split("\n"):
         if row.startswith("+++ "):
             path = row[6:] if SOURCE.match(row[6:]) else None
         elif row.startswith("@@") and path:  # @@ -old,count +first,count @@
@@ -109,13 +103,13 @@ def sample(base, args):
 
 
 def stages_for(path):
-    """The stages that test path, as (label, ctest regex or BROWSER)."""
-    for label, selection in next(stages for prefixes, stages in COVERAGE if path.startswith(prefixes)):
-        label = label.format(stem=Path(path).stem)
-        files = git("ls-files", label).split() if selection is None else []
+    """The stages that test path, as (label, ctest regex, or None for a browser test)."""
+    for stage in next(stages for prefixes, stages in COVERAGE if path.startswith(prefixes)):
+        stage = stage.format(stem=Path(path).stem)
+        files = git("ls-files", stage).split() if stage.endswith(".cpp") else []
         suites = {suite for f in files for suite in re.findall(r"(?m)^TEST\w*\(\s*(\w+)", Path(f).read_text())}
-        if selection or suites:
-            yield label, selection or rf"(^|/)({'|'.join(sorted(suites))})\."
+        if suites or not stage.endswith(".cpp"):
+            yield stage, None if stage.endswith(".cjs") else rf"(^|/)({'|'.join(sorted(suites))})\." if suites else stage
 
 
 def git(*args):
@@ -125,35 +119,22 @@ def git(*args):
 
 
 def run(command, limit, tree):
-    """Runs command in the scratch copy for at most limit seconds: its status (None: out of time), output."""
+    """Runs command in the scratch copy, in a session of its own, for at most limit seconds: its status (None:
+    out of time) and output. Then the session ends: SIGTERM first, on which puppeteer closes its browser."""
     with tempfile.TemporaryFile("w+", errors="replace") as log:  # not a pipe, which a stray could hold open
         proc = subprocess.Popen(command, cwd=tree, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                start_new_session=True, env=dict(os.environ, QZ_MUTANTS=tree))
+                                start_new_session=True)
         try:
             status = proc.wait(limit)
         except subprocess.TimeoutExpired:
             status = None
         finally:  # on Ctrl-C too, which does not reach a session of its own
-            end_all(proc.pid, tree)
-            proc.wait()
+            for number in signal.SIGTERM, signal.SIGKILL:
+                with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+                    os.killpg(proc.pid, number)
+                    proc.wait(5)
         log.seek(0)
         return status, log.read()
-
-
-def end_all(session, tree):
-    """Ends a run's session, and what its tests started in sessions of their own: a game runs a program of
-    the copy, a browser carries the copy's mark. Again and again, for what forked meanwhile."""
-    strays = [-session]
-    while strays:
-        for pid in strays:
-            with contextlib.suppress(OSError):
-                os.kill(pid, signal.SIGKILL)
-        strays = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            with contextlib.suppress(OSError):  # it ended meanwhile, or it is a kernel thread
-                if os.readlink(f"/proc/{pid}/exe").startswith(tree + "/") or \
-                        f"QZ_MUTANTS={tree}\0".encode() in Path(f"/proc/{pid}/environ").read_bytes():
-                    strays.append(int(pid))
 
 
 def test(stages, tree, args, limits):
@@ -161,13 +142,11 @@ def test(stages, tree, args, limits):
     for label, selection in stages:
         command = ["ctest", "--test-dir", "build/dev", "-j", "2", "--no-tests=error", "--stop-on-failure",
                    "--output-on-failure", "-R", selection]
-        if selection == BROWSER:  # in Chromium; the whole games and --only are browser_test.cjs's
+        if selection is None:  # the whole games and --only are browser_test.cjs's
             command = ["node", "--test-force-exit", "--test-reporter=tap", f"tests/web/{label}", "--site",
                        "build/web/site", "--engines", "chromium"]
-            if label != "keeping_test.cjs":
-                command += ["--python", sys.executable, "--master-seed", str(args.s), "--games", str(args.games)]
-            if label == "browser_test.cjs" and args.only:
-                command += ["--only", args.only]
+            command += ["--python", sys.executable, "--master-seed", str(args.s), "--games", str(args.games)] * (
+                label != "keeping_test.cjs") + ["--only", args.only] * bool(label == "browser_test.cjs" and args.only)
         status, log = run(command, limits.get((label, selection), 3600), tree)
         if status != 0 or "\n# pass 0\n" in log:  # a browser run of no case would pass every mutant
             failed = re.findall(r"(?m)^\s+\d+ - (\S+) \(", log.partition("tests FAILED:")[2])
@@ -180,30 +159,28 @@ def prepare(mutants, args, tree):
     subprocess.run(["xargs", "-0", "cp", "--parents", "-t", tree], input=git("ls-files", "-z"), text=True,
                    stderr=subprocess.DEVNULL)  # a file deleted in the worktree fails alone
     npm = os.path.abspath("build/web/npm/node_modules")  # the worktree's puppeteer-core spares an npm ci
-    os.environ["NODE_PATH"] = npm if os.path.isdir(npm + "/puppeteer-core") else f"{tree}/build/web/npm/node_modules"
+    shared = os.path.isdir(npm + "/puppeteer-core")
+    os.environ["NODE_PATH"] = npm if shared else f"{tree}/build/web/npm/node_modules"
     for preset in sorted({"web" if m[0].startswith(WEB) else "dev" for m in mutants}):
         print(f"mutants: building the {preset} preset in a scratch copy", flush=True)
-        only_site = ["--target", "qz_site"] * (preset == "web" and os.environ["NODE_PATH"] == npm)
-        for step in ["cmake", "--preset", preset], ["cmake", "--build", f"build/{preset}", *only_site]:
-            status, log = run(step, 3600, tree)
+        for step in ["--preset", preset], ["--build", f"build/{preset}"] + ["--target", "qz_site"] * (preset == "web" and shared):
+            status, log = run(["cmake", *step], 3600, tree)
             if status != 0:
                 sys.exit(f"{log[-3000:]}\nmutants: the {preset} preset does not build")
     limits = {}
-    for label, selection in sorted({stage for m in mutants for stage in stages_for(m[0])}):
-        begun, failed = time.monotonic(), test([(label, selection)], tree, args, {})
+    for stage in sorted({stage for m in mutants for stage in stages_for(m[0])}):
+        begun, failed = time.monotonic(), test([stage], tree, args, {})
         if failed:
-            sys.exit(f"mutants: no browser case's name holds {args.only}" if failed[1] == 0 and args.only else
-                     f"{failed[2][-3000:]}\nmutants: the tests fail without a mutant: {label}")
-        limits[label, selection] = int(time.monotonic() - begun) * 3 + 60
-        print(f"mutants: {label} pass unmutated in {int(time.monotonic() - begun)} s", flush=True)
+            sys.exit(f"{failed[2][-3000:]}\nmutants: the tests fail without a mutant (or no case holds --only): {stage[0]}")
+        limits[stage] = int(time.monotonic() - begun) * 3 + 60
+        print(f"mutants: {stage[0]} pass unmutated in {int(time.monotonic() - begun)} s", flush=True)
     return limits
 
 
 def try_mutant(mutant, args, tree, limits):
     """Builds and tests one mutant, then undoes it: its verdict, and how it came."""
     path, line, column, old, new = mutant
-    rebuild = ["cmake", "--build", "build/web", "--target", "qz_site"] if path.startswith(WEB) else [
-        "cmake", "--build", "build/dev"]
+    rebuild = ["cmake", "--build", *(["build/web", "--target", "qz_site"] if path.startswith(WEB) else ["build/dev"])]
     original = Path(tree, path).read_text(encoding="utf-8")
     lines = original.split("\n")
     lines[line - 1] = lines[line - 1][:column - 1] + new + lines[line - 1][column - 1 + len(old):]
@@ -215,10 +192,16 @@ def try_mutant(mutant, args, tree, limits):
         error = next((row for row in log.split("\n") if re.search(r"error:|\bERROR\b", row)), "")
         return ("TIMED OUT", "in its build") if status is None else ("BUILD FAILED", error.replace(tree + "/", ""))
     if not failed or failed[1] is None:
-        return ("SURVIVED", "") if not failed else ("TIMED OUT", f"in {failed[0]}")
+        return ("TIMED OUT", f"in {failed[0]}") if failed else ("SURVIVED", "")
     # A kill counts only when the tests that failed pass without the mutant: a flaky one kills everything.
     again = run(rebuild, 1800, tree)[0] != 0 or test([(failed[0], failed[3])], tree, args, limits)
     return ("KILLED", f"by {failed[0]}") if not again else ("SURVIVED", f"{failed[0]} fails without it too")
+
+
+def described(mutant):
+    """How a mutant is named in the report."""
+    path, line, column, old, new = mutant
+    return f"{path}:{line}:{column} '{old.strip()}' -> '{new}'"
 
 
 def main():
@@ -233,33 +216,32 @@ def main():
     parser.add_argument("paths", nargs="*", help="narrow the files mutated (e.g. combat/)")
     args, started = parser.parse_args(), time.monotonic()
     os.chdir(git("rev-parse", "--show-toplevel") or sys.exit("mutants: not in a git worktree"))
-    # Where the branch left the base, so that what the base gained since is no change of this branch.
+    # Where the branch left the base, so that what the base gained since is no change of this branch; on main
+    # itself, its last commit and what is not committed yet.
     base = git("merge-base", "HEAD", args.base or "main") or not args.base and git("merge-base", "HEAD", "origin/main")
-    if not base:
-        sys.exit(f"mutants: no commit {args.base or 'main'} to compare with")
-    if not args.base and base == git("rev-parse", "HEAD"):
-        base = "HEAD~1"  # on main itself: its last commit, and what is not committed yet
+    base = base or sys.exit(f"mutants: no commit {args.base or 'main'} to compare with")
+    base = "HEAD~1" if not args.base and base == git("rev-parse", "HEAD") else base
     print(f"mutants: lines changed since {git('log', '-1', '--format=%h %s', base)}, seed {args.s}", flush=True)
     mutants = sample(base, args)
-    describe = [f"{path}:{line}:{column} '{old.strip()}' -> '{new}'" for path, line, column, old, new in mutants]
     if args.list or not mutants:
-        return print("\n".join(describe) or "mutants: nothing to mutate")
+        return print("\n".join(map(described, mutants)) or "mutants: nothing to mutate")
     for number in signal.SIGTERM, signal.SIGHUP:  # to the clean-up below, as Ctrl-C goes
         signal.signal(number, lambda signum, _: sys.exit(128 + signum))
-    tally, survivors = dict.fromkeys(["killed", "build failed", "timed out", "survived"], 0), []
+    verdicts = []
     with tempfile.TemporaryDirectory(prefix="qz-mutants.") as tree:
         limits = prepare(mutants, args, tree)
-        for index, (mutant, described) in enumerate(zip(mutants, describe)):
+        for index, mutant in enumerate(mutants):
             if time.monotonic() - started > args.t * 60:
                 print(f"mutants: the time budget is spent; {len(mutants) - index} mutants not run")
                 break
             begun, (verdict, how) = time.monotonic(), try_mutant(mutant, args, tree, limits)
-            tally[verdict.lower()] += 1
-            survivors += [described] * (verdict == "SURVIVED")
-            print(f"[{index + 1}/{len(mutants)}] {verdict:12} {described}  ({time.monotonic() - begun:.0f} s)"
+            verdicts.append((verdict, described(mutant)))
+            print(f"[{index + 1}/{len(mutants)}] {verdict:12} {described(mutant)}  ({time.monotonic() - begun:.0f} s)"
                   + f"\n        {how}" * bool(how), flush=True)
-    print(f"mutants: {', '.join(f'{n} {v}' for v, n in tally.items())}, in {time.monotonic() - started:.0f} s"
-          f" (seed {args.s})" + "".join(f"\n  survived: {s}" for s in survivors))
+    tally = collections.Counter(verdict.lower() for verdict, _ in verdicts)
+    print(f"mutants: {', '.join(f'{tally[v]} {v}' for v in ('killed', 'build failed', 'timed out', 'survived'))}, in "
+          f"{time.monotonic() - started:.0f} s (seed {args.s})" + "".join(
+              f"\n  survived: {m}" for verdict, m in verdicts if verdict == "SURVIVED"))
 
 
 if __name__ == "__main__":
