@@ -216,6 +216,50 @@ std::optional<int> reap(pid_t pid, Clock::time_point deadline)
     return eventually(reaped, sleepBriefly, deadline) ? std::optional{status} : std::nullopt;
 }
 
+// The game may have ended before its answers come (a hang-up kills it): they then go nowhere, and
+// the broken pipe must fail the write alone, not end the test by SIGPIPE.
+void writeAll(int fd, std::string_view bytes)
+{
+    sigset_t brokenPipe;
+    sigset_t before;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, &before);
+    while (!bytes.empty()) {
+        const ssize_t sent = write(fd, bytes.data(), bytes.size());
+        if (sent <= 0) {
+            break;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    const timespec now{0, 0};
+    while (sigtimedwait(&brokenPipe, nullptr, &now) == SIGPIPE) {
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+// The fields of /proc/PID/stat after its command's name, which may hold spaces: the
+// state first. Empty once the game has been reaped.
+std::vector<std::string> statFields(pid_t process)
+{
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(line.substr(std::min(line.rfind(')') + 1, line.size())));
+    return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
+}
+
+bool waitForState(pid_t process, std::string_view states)
+{
+    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; });
+}
+
+bool askShell(PtySession& session, char command)
+{
+    char done = 0;
+    return write(session.commands, &command, 1) == 1 && readReport(session.commands, &done, 1, kPatience) &&
+           done == command;
+}
+
 }  // namespace
 
 PtySession::~PtySession()
@@ -367,32 +411,6 @@ bool waitForRawMode(PtySession& session)
     return eventually(raw, [&] { readFor(session, std::chrono::milliseconds{5}); });
 }
 
-namespace {
-
-// The game may have ended before its answers come (a hang-up kills it): they then go nowhere, and
-// the broken pipe must fail the write alone, not end the test by SIGPIPE.
-void writeAll(int fd, std::string_view bytes)
-{
-    sigset_t brokenPipe;
-    sigset_t before;
-    sigemptyset(&brokenPipe);
-    sigaddset(&brokenPipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &brokenPipe, &before);
-    while (!bytes.empty()) {
-        const ssize_t sent = write(fd, bytes.data(), bytes.size());
-        if (sent <= 0) {
-            break;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    const timespec now{0, 0};
-    while (sigtimedwait(&brokenPipe, nullptr, &now) == SIGPIPE) {
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-}
-
-}  // namespace
-
 void hangUp(PtySession& session)
 {
     close(session.master);
@@ -436,25 +454,6 @@ std::string settingsDifferences(const termios& expected, const termios& actual)
     compare("output speed", cfgetospeed(&expected), cfgetospeed(&actual));
     return differences.str();
 }
-
-namespace {
-
-// The fields of /proc/PID/stat after its command's name, which may hold spaces: the
-// state first. Empty once the game has been reaped.
-std::vector<std::string> statFields(pid_t process)
-{
-    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
-    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(line.substr(std::min(line.rfind(')') + 1, line.size())));
-    return {std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
-}
-
-bool waitForState(pid_t process, std::string_view states)
-{
-    return eventually([&] { return states.find(processState(process)) != std::string_view::npos; });
-}
-
-}  // namespace
 
 char processState(pid_t process)
 {
@@ -501,17 +500,6 @@ bool pidNamespacesAvailable()
     return available;
 }
 
-namespace {
-
-bool askShell(PtySession& session, char command)
-{
-    char done = 0;
-    return write(session.commands, &command, 1) == 1 && readReport(session.commands, &done, 1, kPatience) &&
-           done == command;
-}
-
-}  // namespace
-
 bool shellTakesTerminal(PtySession& session) { return askShell(session, kTakeTerminal); }
 
 bool shellContinuesInForeground(PtySession& session) { return askShell(session, kForeground); }
@@ -538,24 +526,24 @@ std::optional<int> waitForExit(PtySession& session)
 {
     const auto deadline = Clock::now() + kPatience;
     std::optional<int> status;
-    while (!status && Clock::now() < deadline) {
+    int reported = 0;
+    const auto ended = [&] {
         readFor(session, std::chrono::milliseconds{10});
         if (session.reports < 0) {
             status = reap(session.leader, Clock::now());
-        } else {
-            int reported = 0;
-            if (readReport(session.reports, &reported, sizeof reported, std::chrono::milliseconds{0})) {
-                status = reported;
-            }
+        } else if (readReport(session.reports, &reported, sizeof reported, std::chrono::milliseconds{0})) {
+            status = reported;
         }
-    }
-    if (!status) {
+        return status.has_value();
+    };
+    if (!eventually(
+            ended, [] {}, deadline)) {
         return std::nullopt;
     }
     session.game = -1;
-    if (session.reports >= 0 && session.leader > 0 && !reap(session.leader, deadline)) {
-        return status;  // the shell is left to the destructor
+    // A shell that does not end after its report is left to the destructor.
+    if (session.reports < 0 || session.leader <= 0 || reap(session.leader, deadline)) {
+        session.leader = -1;
     }
-    session.leader = -1;
     return status;
 }
