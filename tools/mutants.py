@@ -5,6 +5,7 @@ when the copy does not build or its tests fail without a mutant, else with 0, wh
 import argparse
 import collections
 import contextlib
+import ctypes
 import os
 import random
 import re
@@ -120,7 +121,9 @@ def git(*args):
 
 def run(command, limit, tree):
     """Runs command in the scratch copy, in a session of its own, for at most limit seconds: its status (None:
-    out of time) and output. Then the session ends: SIGTERM first, on which puppeteer closes its browser."""
+    out of time) and output. Then it ends what the run left: its session, SIGTERM first (on which puppeteer
+    closes its browser), and what its tests started in sessions of their own, orphans that this process,
+    their subreaper, inherits as its children."""
     with tempfile.TemporaryFile("w+", errors="replace") as log:  # not a pipe, which a stray could hold open
         proc = subprocess.Popen(command, cwd=tree, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                 start_new_session=True)
@@ -133,6 +136,10 @@ def run(command, limit, tree):
                 with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
                     os.killpg(proc.pid, number)
                     proc.wait(5)
+            while strays := Path(f"/proc/self/task/{os.getpid()}/children").read_text().split():
+                for pid in map(int, strays):  # each one's own orphans are ours once it is reaped
+                    os.kill(pid, signal.SIGKILL)
+                    os.waitpid(pid, 0)
         log.seek(0)
         return status, log.read()
 
@@ -225,6 +232,7 @@ def main():
     mutants = sample(base, args)
     if args.list or not mutants:
         return print("\n".join(map(described, mutants)) or "mutants: nothing to mutate")
+    ctypes.CDLL(None).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER: the runs' orphans are ours to end
     for number in signal.SIGTERM, signal.SIGHUP:  # to the clean-up below, as Ctrl-C goes
         signal.signal(number, lambda signum, _: sys.exit(128 + signum))
     verdicts = []
