@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the fuzzers and runs them for a bounded time in all, starting from the committed seed
-# corpora: two thirds of it for whole games (fuzz/corpus), one third for the key decoder
-# (fuzz/keys-corpus), which is small and fast; side by side, they are done after the two thirds. Inputs they find go to build/fuzz/corpus and
+# Builds the fuzzers and runs them side by side for a bounded time, starting from the committed
+# seed corpora: whole games (fuzz/corpus) for two thirds of it, the key decoder (fuzz/keys-corpus),
+# which is small and fast, for one third. Inputs they find go to build/fuzz/corpus and
 # build/fuzz/keys-corpus, crashes to build/fuzz/artifacts; the committed corpora are only read.
 # Usage: fuzz/run.sh [seconds in all, default 60] [more libFuzzer flags, e.g. -jobs=2 -workers=2]
 set -euo pipefail
