@@ -13,8 +13,9 @@
 #include <thread>
 #include <vector>
 
-// How long any wait for the game may take before the test gives up on it.
-inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{5};
+// How long any wait for the game may take before the test gives up on it: only a failing test
+// waits this long, and a game on a machine whose cores are busy can take seconds to answer.
+inline constexpr std::chrono::milliseconds kPatience = std::chrono::seconds{20};
 
 // What a wait does between two looks at a state that cannot wake it: a few milliseconds' sleep.
 inline void sleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds{5}); }
