@@ -1,6 +1,7 @@
 // How a game is kept, in two stores and by one writer:
 // - IndexedDB, database "qzvillage" (at whatever version it has): "games" holds {id, clock, saved}
-//   per game, "answers" one record per answer keyed [id, number]. Each write is one transaction
+//   per game, "answers" one record per answer keyed [id, number], "history" the last games won or
+//   lost (history_view.js), keyed by their date and id. Each write is one transaction
 //   with strict durability, so that a killed browser keeps every answer whose write completed.
 // - The tab's session storage holds each write this page asked for and has not yet seen complete,
 //   "qzvillage-pending:<n>" in order. A page that goes away (a reload) ends its unfinished writes;
@@ -9,11 +10,15 @@
 // Only the page that holds a game (saved_game.js) writes its answers, each as it is given: answer
 // n is put, and any answer after n dropped (a replay that went another way). So an answer once
 // kept is removed only when its game is forgotten or a replay went another way, and writes done
-// again never remove a later answer: none is asked for before them. Where nothing can be kept (no
+// again never remove a later answer: none is asked for before them. A game won or lost is
+// forgotten and added to the history in one write, so it is either to be finished or in the
+// history, once, whatever a reload or a killed browser cuts short. Where nothing can be kept (no
 // database, storage refused or full, a newer version of the site took the database), the player
 // is told once and plays on.
 
-const STORES = ["games", "answers"];
+const STORES = ["games", "answers", "history"];
+// The last games finished are kept, the oldest dropped as each is added.
+const FINISHED_KEPT = 50;
 const PENDING = "qzvillage-pending:";  // and the write's place in the page's order
 // How long a page waits for the database to open: another tab can hold it up, by an upgrade or a
 // deletion that an older page of the site does not let through.
@@ -54,7 +59,8 @@ function letGo(db) {
   notKept("newer");
 }
 
-// The database, or null where there is none to use; in either case within OPEN_WITHIN_MS.
+// The database, or null where there is none to use; in either case within OPEN_WITHIN_MS. One kept by
+// a build before the history gains its store at the next version, which its open tabs let through.
 function database() {
   opened ??= new Promise(resolve => {
     let settle = (db, why) => {
@@ -64,17 +70,25 @@ function database() {
       if (why) notKept(why);
     };
     const timer = setTimeout(() => settle(null, "busy"), OPEN_WITHIN_MS);
-    try {
-      const request = indexedDB.open("qzvillage");
-      request.onupgradeneeded = () => STORES.forEach((name, index) =>
-        request.result.createObjectStore(name, index === 0 ? {keyPath: "id"} : {}));
+    const open = version => {
+      const request = indexedDB.open("qzvillage", version);
+      request.onupgradeneeded = () => STORES.forEach((name, index) => request.result.objectStoreNames.contains(name) ||
+        request.result.createObjectStore(name, [{keyPath: "id"}, {}, {keyPath: ["date", "game"]}][index]));
       request.onsuccess = () => {
         const db = request.result;
-        db.onversionchange = () => letGo(db);
         const ours = STORES.every(name => db.objectStoreNames.contains(name));
+        if (!ours && !version) {
+          db.close();
+          open(db.version + 1);
+          return;
+        }
+        db.onversionchange = () => letGo(db);
         settle(ours ? db : null, ours ? "" : "newer");
       };
       request.onerror = () => settle(null, "none");
+    };
+    try {
+      open();
     } catch {
       settle(null, "none");  // no IndexedDB, or storage switched off
     }
@@ -82,7 +96,7 @@ function database() {
   return opened;
 }
 
-// Runs work(games, answers) in one transaction over both stores and resolves, once it has
+// Runs work(games, answers, history) in one transaction over the three stores and resolves, once it has
 // completed, to what the function work returned gives then; to null when it failed or aborted.
 async function transaction(mode, work) {
   const db = await database();
@@ -148,11 +162,17 @@ let pending = 0;  // the number of the next write this page asks for
 export const written = () => lastWrite.then(() => {});
 
 // One write: an answer, {id, clock, saved, number, answer}, kept with the time of saving, and any
-// answer kept after it dropped; or {id} alone, the game forgotten.
-function write(games, answers, {id, clock, saved, number, answer}) {
+// answer kept after it dropped; or {id} alone, the game forgotten; or {id, ended}, the game
+// forgotten and `ended` (a record of history_view.js) kept in the history in its place.
+function write(games, answers, history, {id, clock, saved, number, answer, ended}) {
   if (answer === undefined) {
     games.delete(id);
     answers.delete(answersOf(id));
+    if (ended) {
+      history.put(ended);
+      const keys = history.getAllKeys();  // the oldest first
+      keys.onsuccess = () => keys.result.slice(0, -FINISHED_KEPT).forEach(key => history.delete(key));
+    }
     return;
   }
   games.put({id, clock, saved});
@@ -166,8 +186,8 @@ const session = use => { try { return use(sessionStorage); } catch { return null
 function start(asked) {
   const key = PENDING + pending++;
   session(storage => storage.setItem(key, JSON.stringify(asked)));
-  lastWrite = transaction("readwrite", (games, answers) => {
-    write(games, answers, asked);
+  lastWrite = transaction("readwrite", (...stores) => {
+    write(...stores, asked);
     return () => true;
   }).then(done => {
     session(storage => storage.removeItem(key));
@@ -195,10 +215,24 @@ export function keepAnswer(id, game) {
   });
 }
 
-export function forget(id) {
+// Forgets the game `id`; with `ended`, a record of it, keeps that in the history in the same step,
+// so that a reload or a killed browser finds either the game to finish or its record.
+export function forget(id, ended) {
   inPlay.delete(id);
-  return start({id});
+  return start({id, ended}).then(done => done ?? notKept("full"));
 }
+
+// The history, the newest first, or null where none can be kept.
+export const finished = () => transaction("readonly", (games, answers, history) => {
+  const all = history.getAll();
+  return () => all.result.reverse();
+});
+
+// Drops the game finished at `key` ([date, game]) from the history, or all of them.
+export const dropFinished = key => transaction("readwrite", (games, answers, history) => {
+  key ? history.delete(key) : history.clear();
+  return () => true;
+});
 
 const whole = asked => typeof asked?.id === "string" && (asked.answer === undefined ||
   (Number.isInteger(asked.clock) && Number.isInteger(asked.number) && asked.number >= 0 && answerOk(asked.answer)));
@@ -216,8 +250,8 @@ export async function finishPending(id) {
     }
   }).filter(asked => asked?.id === id && whole(asked));
   if (writes.length > 0) {
-    await transaction("readwrite", (games, answers) => {
-      writes.forEach(asked => write(games, answers, asked));
+    await transaction("readwrite", (...stores) => {
+      writes.forEach(asked => write(...stores, asked));
       return () => true;
     });
   }

@@ -6,6 +6,7 @@
 import {BUILD, explain, loadGame} from "./game_file.js";
 import {forget, keepAnswer, keptGame, whenNotKept, written} from "./game_store.js";
 import {playGame} from "./game_hooks.js";
+import {listenToHistory, recordOf, showHistory} from "./history_view.js";
 import {listenForKeys} from "./keyboard.js";
 import {PlayerInput} from "./player_input.js";
 import {answersFor} from "./replay.js";
@@ -131,9 +132,10 @@ function startShowing() {
   showWait("loading");
 }
 
-// The game `side` plays, to its end, and the page's words on how it ended; false when it never
+// The game `side` plays, to its end, and the page's words on how it ended. Resolves to the
+// ending's name (undefined when it said none, null after an error), or to false when it never
 // started (a saved game then stays for the next try).
-async function playToEnd(createModule, wasm, game, side) {
+async function playToEnd(createModule, wasm, side) {
   try {
     const played = playGame(createModule, wasm, side);
     say("");
@@ -143,9 +145,7 @@ async function playToEnd(createModule, wasm, game, side) {
       document.body.dataset.ending = ending;
     }
     say(ENDINGS[ending] ?? "游戏没有说明它是怎样结束的。 The game stopped without saying how it ended.");
-    if (ending === "victory" || ending === "defeat") {
-      offerLink(game, window.qz.transcript());
-    }
+    return ending;
   } catch (error) {
     if (error instanceof WebAssembly.LinkError) {
       showProblem(explain(error));
@@ -153,7 +153,7 @@ async function playToEnd(createModule, wasm, game, side) {
     }
     say(`游戏出错了。 The game stopped with an error: ${error}`);
   }
-  return true;
+  return null;
 }
 
 // The page's side of `game`, the answers coming from `player` after the game's own.
@@ -208,10 +208,13 @@ async function playOne(claim) {
     newGameButton.hidden = false;
     return;
   }
-  const ended = await playToEnd(createModule, wasm, game, sideOf(game, player));
+  const ending = await playToEnd(createModule, wasm, sideOf(game, player));
   newGameButton.hidden = false;
-  if (ended) {
-    forget(gameId);
+  if (ending !== false) {
+    // A campaign won or lost goes into the history, as the next game starts: in one step.
+    const record = recordOf(gameId, game, window.qz.transcript(), ending);
+    if (record) offerLink(record.link);
+    forget(gameId, record).then(() => showHistory());
     showWait("over");
     newGameButton.focus();
   }
@@ -258,6 +261,7 @@ element("save").addEventListener("click", saveTranscript);
 if (location.hash.length > 1) {
   openReplay(location.hash.slice(1), screen, speech, ENDINGS);
 } else {
+  listenToHistory(speech);
   playOne(claimGame().then(({id, game}) => {
     gameId = id;
     return game;

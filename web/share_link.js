@@ -1,23 +1,25 @@
 // A finished game offered as a link: an ordinary link on the page, a button that copies it, and
-// the system's share sheet where the browser has one. The link opens the page's replay view.
+// the system's share sheet where the browser has one. The link opens the page's replay view. The
+// offer at a game's end and each game in the history are the same: a link, and beside it the
+// buttons of the classes "copy" and "share".
 
-import {pack} from "./game_link.js";
 import {words} from "./replay_view.js";
 
-const element = id => document.getElementById(id);
-const link = element("game-link");
-
-// Makes the offer, which the page's style shows once a campaign has ended, the link to the game
-// {clock, answers} whose transcript is `transcript`. The link is the page's own address with the
-// game as its fragment.
-export function offerLink(game, transcript) {
-  link.href = "#" + pack(game, transcript);
+// Offers the link whose fragment is `fragment`, which the page's style shows once a campaign has
+// ended. The link is the page's own address with the game as its fragment.
+export function offerLink(fragment) {
+  document.getElementById("game-link").href = "#" + fragment;
 }
 
-element("share-link").hidden = !navigator.share;
-element("copy-link").addEventListener("click", () => {
-  const done = name => () => { element("status").textContent = words(name); };
-  Promise.resolve().then(() => navigator.clipboard.writeText(link.href)).then(done("copied"), done("not-copied"));
+document.body.classList.toggle("can-share", !!navigator.share);
+document.addEventListener("click", ({target}) => {
+  const button = target.closest(".copy, .share");
+  const url = button?.parentElement.querySelector("a").href;
+  const done = name => () => { document.getElementById("status").textContent = words(name); };
+  if (button?.className === "copy") {
+    Promise.resolve().then(() => navigator.clipboard.writeText(url)).then(done("copied"), done("not-copied"));
+  } else if (button) {
+    // A share the viewer called off is no failure, and any other is the share sheet's to tell.
+    navigator.share({url}).catch(() => {});
+  }
 });
-// A share the viewer called off is no failure, and any other is the share sheet's to tell.
-element("share-link").addEventListener("click", () => navigator.share({url: link.href}).catch(() => {}));

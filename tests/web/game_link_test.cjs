@@ -5,6 +5,9 @@
 
 const assert = require("node:assert/strict");
 const {execFileSync} = require("node:child_process");
+const fs = require("node:fs");
+const os = require("node:os");
+const path = require("node:path");
 const {after, before, describe, it} = require("node:test");
 const puppeteer = require("puppeteer-core");
 const {serve, ENGINES, findPrograms, startEngine, readOptions} = require("../support/browser.cjs");
@@ -16,6 +19,14 @@ const games = JSON.parse(execFileSync(options.python, [`${__dirname}/browser_gam
   options["master-seed"]], {maxBuffer: 1 << 28})).filter(game => ["victory", "defeat"].includes(game.ending));
 const until = (page, fn) => page.waitForFunction(fn, {timeout: 60000, polling: 20});
 const text = (page, selector) => page.$eval(selector, element => element.textContent);
+// Types `events` on `page`, once it waits for a line, typed ahead.
+async function type(page, events) {
+  await until(page, () => ["line", "key"].includes(document.body.dataset.game));
+  for (const event of events) {
+    await ("line" in event ? page.keyboard.type(event.line + "\n")
+      : event.key > "\x7f" ? page.keyboard.sendCharacter(event.key) : page.keyboard.press(event.key));
+  }
+}
 // Plays `game` on `page` (after the first, from New game, the clock set) typed ahead; resolves to its link.
 // The page is brought in front first, as a player's is: a link opened since hid it, and a hidden
 // page is drawn ever more rarely (Firefox's the longer it stays hidden), while a click waits for a drawing.
@@ -23,11 +34,7 @@ async function share(page, game) {
   await page.bringToFront();
   await page.evaluate(ms => document.body.dataset.game === "over" &&
     [window.setClock(ms), document.getElementById("new-game").click()], game.seed * 1000 + 500);
-  await until(page, () => document.body.dataset.game === "line");
-  for (const event of game.events) {
-    await ("line" in event ? page.keyboard.type(event.line + "\n")
-      : event.key > "\x7f" ? page.keyboard.sendCharacter(event.key) : page.keyboard.press(event.key));
-  }
+  await type(page, game.events);
   await until(page, () => document.body.dataset.game === "over");
   await page.click("#copy-link").then(() => page.click("#share-link"));
   assert.ok(await page.evaluate(() => window.shared.splice(0).join(" ") === `${document.getElementById("game-link").href} `.repeat(2).trim()));
@@ -40,6 +47,12 @@ async function open(browser, link, first = null) {
   await page.goto(link);
   await until(page, () => document.getElementById("replay-step").textContent || !document.getElementById("cannot-load").hidden);
   return page;
+}
+// The history on `page`, opened, once it lists `count` games: each one's words and link.
+async function history(page, count) {
+  await page.evaluate(() => { document.getElementById("history").open = true; });
+  await page.waitForFunction(n => document.getElementById("finished").children.length === n, {timeout: 60000, polling: 20}, count);
+  return page.$$eval("#finished li", rows => rows.map(row => [row.firstElementChild.textContent, row.querySelector("a").href]));
 }
 // Damaged links from the first game's (a victory) clock, answers and check: [fragment, words, replay's end].
 const HOSTILE = [
@@ -59,16 +72,61 @@ for (const engine of options.engines.split(",")) {
       [browser, server] = await Promise.all([startEngine(engine, puppeteer, options), serve(options.site)]);
       player = await browser.defaultBrowserContext().newPage();
       await player.evaluateOnNewDocument(ms => { [Date.now, window.setClock] = [() => ms, t => { ms = t; }]; window.shared = [];
-        navigator.share = navigator.clipboard.writeText = async data => window.shared.push(data.url ?? data); }, games[0].seed * 1000 + 500);
+        navigator.share = navigator.clipboard.writeText = async data => window.shared.push(data.url ?? data);
+        window.confirm = words => Boolean(window.asked = words); }, games[0].seed * 1000 + 500);
       await player.goto(server.url);
       link = await share(player, games[0]);
     });
     after(() => Promise.all([browser.close(), server.close()]));
-    it("every finished game's link replays its transcript", async () => {
+    it("every finished game's link replays its transcript; the history holds it once, drops one, then all", async () => {
+      const endings = {};
       for (const game of games) {
-        const page = await open(browser, await share(player, game));
+        const shared = await share(player, game);
+        endings[shared] = game.ending === "victory" ? /胜利 Victory · 打败 7 个敌人/ : /失败 Defeat/;
+        const page = await open(browser, shared);
         await page.keyboard.press("End");
         assert.equal(await text(page, "#terminal"), game.transcript, `seed ${game.seed}`);
+      }
+      const rows = await history(player, games.length);  // the first game twice, its record made again
+      assert.deepEqual(rows.map(([, shared]) => shared).sort(), Object.keys(endings).sort());
+      rows.forEach(([words, shared]) => assert.match(words, endings[shared]));
+      await player.click("#finished li:nth-child(2) [data-drop]");
+      const left = await history(player, games.length - 1);
+      assert.deepEqual([left, await player.evaluate(() => document.activeElement.href)], [rows.toSpliced(1, 1), rows[2]?.[1]]);
+      await player.click("#drop-all");
+      await history(player, 0);
+      assert.match(await player.evaluate(() => window.asked + document.getElementById("finished-none").textContent),
+        /Delete every finished game\?.*No game finished yet/);
+    });
+
+    it("a game finished as the browser is killed is in the history once, after a reload", async t => {
+      if (engine === "webkit") return t.skip("WebKit's driver keeps no profile past a kill");
+      const profile = fs.mkdtempSync(path.join(os.tmpdir(), "qz-history-"));
+      let own = await startEngine(engine, puppeteer, {...options, profile});
+      try {
+        const page = await own.defaultBrowserContext().newPage();
+        await page.evaluateOnNewDocument(ms => { Date.now = () => ms; }, games[0].seed * 1000 + 500);
+        await page.goto(server.url);
+        await type(page, games[0].events.slice(0, -1));
+        await page.evaluate(() => window.qz.saved());
+        await type(page, games[0].events.slice(-1));  // its write in flight with the finished game's
+        await until(page, () => document.body.dataset.game === "over");
+        own.process().kill("SIGKILL");
+        await own.close().catch(() => {});
+        own = await startEngine(engine, puppeteer, {...options, profile});
+        const again = await own.defaultBrowserContext().newPage();
+        await again.goto(server.url);  // a new game; else the game kept, resumed to its end or short of the last answer
+        await until(again, () => ["line", "key", "over"].includes(document.body.dataset.game));
+        if (await again.evaluate(() => document.body.dataset.game !== "over" && window.qz.transcript().length > 99)) {
+          await type(again, games[0].events.slice(-1));
+        }
+        await until(again, () => ["line", "over"].includes(document.body.dataset.game));
+        await again.evaluate(() => window.qz.saved());
+        await again.reload();
+        assert.deepEqual((await history(again, 1)).map(([, shared]) => shared), [link]);
+      } finally {
+        await own.close().catch(() => {});
+        fs.rmSync(profile, {recursive: true, force: true});
       }
     });
 
