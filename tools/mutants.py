@@ -49,9 +49,10 @@ SLIPS = [
 # The tests of a file, tried in order until one fails, the quickest first: a browser test (run in Chromium),
 # the GoogleTest suites in the test files a pattern names, or a ctest regex.
 COVERAGE = [
-    (("web/game_store.js", "web/saved_game.js"), ["keeping_test.cjs", "browser_test.cjs"]),
-    (("web/game_link.js", "web/link_replay.js", "web/replay_view.js", "web/share_link.js"), ["game_link_test.cjs"]),
-    (WEB, ["browser_test.cjs"]),
+    (("web/game_store.js", "web/saved_game.js"), ["keeping_test.cjs", "browser_test.cjs", "game_link_test.cjs"]),
+    (("web/game_link.js", "web/link_replay.js", "web/replay_view.js", "web/share_link.js", "web/history_view.js"),
+     ["game_link_test.cjs"]),
+    (WEB, ["browser_test.cjs", "game_link_test.cjs"]),
     (("console/posix/",), ["tests/posix/{stem}_test.cpp", "tests/posix/*.cpp", "^e2e_test_hostile_input$"]),
     (("",), ["tests/{stem}_test.cpp", r"\.", "^e2e_"]),
 ]

@@ -22,6 +22,8 @@ export function recordOf(id, game, transcript, ending) {
     foes: transcript.match(/把.*杀死了！$/gm).length - (ending === "defeat")} : null;
 }
 
+let records = [];  // as drawn, the newest first
+
 function row(record, index) {
   const item = element("finished-entry").content.firstElementChild.cloneNode(true);
   const [what, watch] = item.children;
@@ -32,31 +34,32 @@ function row(record, index) {
   for (const control of item.querySelectorAll("a, button")) {
     control.setAttribute("aria-describedby", what.id);  // which game "Delete" deletes
   }
-  item.dataset.key = JSON.stringify([record.date, record.game]);
   return item;
 }
 
-// Draws the history as kept now, if it is open; `focus` gives the place in the list whose
-// control takes the focus, where the one pressed was removed.
+// Draws the history as kept now, if it is open; `focus` gives the place in the list whose link
+// takes the focus, where the control pressed was removed.
 export async function showHistory(focus) {
   if (!list.parentElement.open) {
     return;
   }
-  const records = await finished();
-  list.replaceChildren(...(records ?? []).map(row));
+  const kept = await finished();
+  records = kept ?? [];
+  list.replaceChildren(...records.map(row));
   const none = element("finished-none");
-  none.hidden = records?.length > 0;
-  none.textContent = words(records ? "none-finished" : "not-kept");
+  none.hidden = records.length > 0;
+  none.textContent = words(kept ? "none-finished" : "not-kept");
   element("drop-all").hidden = !none.hidden;
-  if (focus !== undefined) {
-    (list.children[Math.min(focus, list.children.length - 1)]?.querySelector("a") ?? list.parentElement.firstElementChild).focus();
+  if (focus >= 0) {
+    (list.children[Math.min(focus, records.length - 1)]?.querySelector("a") ?? list.parentElement.firstElementChild).focus();
   }
 }
 
-async function drop(key, index, speech) {
-  await dropFinished(key);
+// Drops the game at `index` in the list, or all of them; `speech` is the page's.
+async function drop(index, speech) {
+  await dropFinished(records[index] && [records[index].date, records[index].game]);
   speech.announce(speech.regions.text, words("dropped"));
-  showHistory(index);
+  showHistory(Math.max(index, 0));
 }
 
 // Wires the history's controls; `speech` is the page's.
@@ -65,8 +68,8 @@ export function listenToHistory(speech) {
   list.addEventListener("click", ({target}) => {
     const item = target.closest("[data-drop]")?.parentElement;
     if (item) {
-      drop(JSON.parse(item.dataset.key), [...list.children].indexOf(item), speech);
+      drop([...list.children].indexOf(item), speech);
     }
   });
-  element("drop-all").addEventListener("click", () => confirm(words("drop-all")) && drop(null, 0, speech));
+  element("drop-all").addEventListener("click", () => confirm(words("drop-all")) && drop(-1, speech));
 }
