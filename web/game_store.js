@@ -43,6 +43,9 @@ export function whenNotKept(words) {
   tell = words;
 }
 
+// Whether games are being kept: nothing has stopped it.
+export const keeping = () => !told;
+
 function notKept(why) {
   if (!told) {
     told = true;
@@ -59,8 +62,9 @@ function letGo(db) {
   notKept("newer");
 }
 
-// The database, or null where there is none to use; in either case within OPEN_WITHIN_MS. One kept by
-// a build before the history gains its store at the next version, which its open tabs let through.
+// The database, or null where there is none to use; in either case within OPEN_WITHIN_MS. One that
+// lacks a store of this build's (one kept before the history) gains it at the next version, which
+// the open tabs of earlier builds let through.
 function database() {
   opened ??= new Promise(resolve => {
     let settle = (db, why) => {
@@ -76,14 +80,13 @@ function database() {
         request.result.createObjectStore(name, [{keyPath: "id"}, {}, {keyPath: ["date", "game"]}][index]));
       request.onsuccess = () => {
         const db = request.result;
-        const ours = STORES.every(name => db.objectStoreNames.contains(name));
-        if (!ours && !version) {
+        if (STORES.some(name => !db.objectStoreNames.contains(name))) {
           db.close();
           open(db.version + 1);
           return;
         }
         db.onversionchange = () => letGo(db);
-        settle(ours ? db : null, ours ? "" : "newer");
+        settle(db);
       };
       request.onerror = () => settle(null, "none");
     };
@@ -96,8 +99,9 @@ function database() {
   return opened;
 }
 
-// Runs work(games, answers, history) in one transaction over the three stores and resolves, once it has
-// completed, to what the function work returned gives then; to null when it failed or aborted.
+// Runs work(games, answers, history) in one transaction over the three stores and resolves, once
+// it has completed, to what the function work returned gives then; to null when it failed or
+// aborted.
 async function transaction(mode, work) {
   const db = await database();
   return new Promise(resolve => {

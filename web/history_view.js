@@ -4,7 +4,7 @@
 // has said yes. game_store.js keeps them, in the step that forgets the game. The list is read when
 // it is opened and again after each change; a drop is told to a screen reader.
 
-import {dropFinished, finished} from "./game_store.js";
+import {dropFinished, finished, keeping} from "./game_store.js";
 import {pack} from "./game_link.js";
 import {words} from "./replay_view.js";
 
@@ -37,7 +37,7 @@ function row(record, index) {
   return item;
 }
 
-// Draws the history as kept now, if it is open; `focus` gives the place in the list whose link
+// Draws the history as kept now, if it is open, and says so where games are not being kept; `focus` gives the place in the list whose link
 // takes the focus, where the control pressed was removed.
 export async function showHistory(focus) {
   if (!list.parentElement.open) {
@@ -47,9 +47,9 @@ export async function showHistory(focus) {
   records = kept ?? [];
   list.replaceChildren(...records.map(row));
   const none = element("finished-none");
-  none.hidden = records.length > 0;
-  none.textContent = words(kept ? "none-finished" : "not-kept");
-  element("drop-all").hidden = !none.hidden;
+  none.hidden = records.length > 0 && keeping();
+  none.textContent = words(kept && keeping() ? "none-finished" : "not-kept");
+  element("drop-all").hidden = records.length === 0;
   if (focus >= 0) {
     (list.children[Math.min(focus, records.length - 1)]?.querySelector("a") ?? list.parentElement.firstElementChild).focus();
   }

@@ -785,6 +785,8 @@ const CASES = [
       await tab.waitForFunction(w => document.getElementById("status").textContent.includes(w), {}, words);
       const status = await tab.$eval("#status", box => box.textContent);
       assert.equal(status.split(words).length, 2, `${way}: said more than once`);
+      await tab.evaluate(() => { document.getElementById("history").open = true; });
+      await tab.waitForFunction(() => /not being kept/.test(document.getElementById("finished-none").textContent));
       await tab.reload();
       await waitFor(tab, "line");
       assert.equal(await transcript(tab), TITLE, way);
