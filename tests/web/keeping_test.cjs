@@ -11,11 +11,12 @@
 //
 // Chromium and Firefox: WebKit's driver can neither keep a profile past a kill nor map a host name.
 //
-// node keeping_test.cjs --site DIR [--engines chromium,firefox] [--runs N] [--seed N] [--path P]
-//   [--replay R] [--chromium PATH] [--firefox PATH]
-// Without --runs, the fixed sequences and the fixed seeds alone (CI); --runs N plays N sequences
-// from a new seed, which a failure prints with the path to its shortest sequence and that
-// sequence's replayPath: --seed, --path and --replay replay it.
+// node keeping_test.cjs --site DIR [--engines chromium,firefox] [--runs N | --minutes M] [--seed N]
+//   [--path P] [--replay R] [--chromium PATH] [--firefox PATH]
+// Without --runs or --minutes, the fixed sequences and the fixed seeds alone (CI); --runs N plays N
+// sequences from a new seed in each engine, --minutes M as many as M minutes take (the engines side
+// by side). A failure prints the seed, the path to its shortest sequence and that sequence's
+// replayPath: --seed, --path and --replay replay it.
 "use strict";
 
 const assert = require("node:assert/strict");
@@ -46,31 +47,42 @@ function transcriptOf(count) {
   return text;
 }
 
-const OPTIONS = Object.fromEntries(["site", "engines", "runs", "seed", "path", "replay", "chromium", "firefox"]
+const OPTIONS = Object.fromEntries(["site", "engines", "runs", "minutes", "seed", "path", "replay", "chromium", "firefox"]
   .map(name => [name, {type: "string"}]));
 const options = {engines: "chromium,firefox", ...findPrograms(), ...parseArgs({options: OPTIONS, strict: true}).values};
-
-// The game's tab at rest on `expected` answers, one of `counts` when more than one may be kept:
-// resolves to the count it shows. It checks that no page left a mark behind on the way.
-async function settled(tab, counts) {
-  const texts = counts.map(transcriptOf);
-  try {
-    await tab.waitForFunction(all => document.body.dataset.game === "line" && all.includes(window.qz.transcript()),
-      {timeout: LIMIT_MS, polling: 50}, texts);
-  } catch {
-    const [shown, status] = await tab.evaluate(() => [window.qz?.transcript(),
-      document.getElementById("cannot-load").textContent + document.getElementById("status").textContent]);
-    assert.fail(`the game shows ${shown === undefined ? "nothing" : JSON.stringify(shown.slice(-200))}, ` +
-      `not ${counts.join(" or ")} answers (${JSON.stringify(transcriptOf(counts[0]).slice(-80))}); the page says ${status.slice(-300)}`);
-  }
-  const marks = await tab.evaluate(() => Object.keys(localStorage).filter(key => key.startsWith("qzvillage-leaving:")));
-  assert.deepEqual(marks, [], "marks of pages gone, left in local storage");
-  return texts.indexOf(await tab.evaluate(() => window.qz.transcript())) + counts[0];
-}
 
 // A step of the page's that must end: it fails after LIMIT_MS rather than hang the run.
 const within = (promise, what) => Promise.race([promise, new Promise((_, reject) =>
   setTimeout(() => reject(new Error(`${what}: no end after ${LIMIT_MS} ms`)), LIMIT_MS).unref())]);
+
+const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+// Resolves to what `check(arg)` gives in the tab once it is truthy. Each look is an evaluate of its
+// own, given up after a second: one lost to a change of document is simply asked again. Fails after
+// LIMIT_MS saying `what`.
+async function until(tab, what, check, arg) {
+  for (const end = Date.now() + LIMIT_MS; Date.now() < end; await pause(50)) {
+    const found = await Promise.race([tab.evaluate(check, arg).catch(() => null), pause(1000)]);
+    if (found) return found;
+  }
+  return assert.fail(`${what}: not so after ${LIMIT_MS} ms`);
+}
+
+// The game's tab at rest on one of `counts` answers (more than one when an answer may or may not be
+// kept): resolves to the count it shows. It checks that no page left a mark behind on the way.
+async function settled(tab, counts) {
+  const texts = counts.map(transcriptOf);
+  const shown = await until(tab, "the game", all => document.body.dataset.game === "line" &&
+    all.includes(window.qz.transcript()) && window.qz.transcript(), texts).catch(async () => {
+    const [text, status] = await within(tab.evaluate(() => [window.qz?.transcript(),
+      document.getElementById("cannot-load").textContent + document.getElementById("status").textContent]), "the page's state");
+    assert.fail(`the game shows ${text === undefined ? "nothing" : JSON.stringify(text.slice(-200))}, ` +
+      `not ${counts.join(" or ")} answers (${JSON.stringify(transcriptOf(counts[0]).slice(-80))}); the page says ${status.slice(-300)}`);
+  });
+  const marks = await tab.evaluate(() => Object.keys(localStorage).filter(key => key.startsWith("qzvillage-leaving:")));
+  assert.deepEqual(marks, [], "marks of pages gone, left in local storage");
+  return texts.indexOf(shown) + counts[0];
+}
 
 const range = (low, high) => Array.from({length: high - low + 1}, (_, i) => low + i);
 
@@ -173,14 +185,18 @@ class Leave {
   constructor(how) { this.how = how; }
   check() { return true; }
   async run(model, real) {
+    await real.tab.evaluate(() => { window.left = true; });
     if (this.how === "reload") {
-      await real.tab.reload({waitUntil: "domcontentloaded"});
+      // The browser's reload, without the driver's wait for it: Firefox's never ends for a page
+      // that came back from the back/forward cache, though the page reloads. The new document is
+      // the one without the old one's mark.
+      real.tab.reload({timeout: LIMIT_MS}).catch(() => {});
+      await until(real.tab, "a new page after the reload", () => window.left !== true && document.readyState !== "loading");
     } else {
-      await real.tab.evaluate(() => { window.left = true; });
       await real.tab.goto(real.url + "LICENSE.txt");
-      // Not the driver's goBack: Firefox's waits for a load that a page from the cache never makes.
+      // Not the driver's goBack, which waits for a load that a page from the cache never makes.
       await real.tab.evaluate(() => history.back());
-      await real.tab.waitForFunction(url => location.href === url, {timeout: LIMIT_MS}, real.url);
+      await until(real.tab, "the game's page after Back", url => location.href === url && document.readyState !== "loading", real.url);
     }
     await slowEnds(model, real);
     // A page back from the back/forward cache plays on as it was, keeping what it kept.
@@ -199,8 +215,7 @@ class NewTab {
     const tab = await real.browser.defaultBrowserContext().newPage();
     await tab.goto(real.url);
     if (model.slowSince !== null) {
-      await tab.waitForFunction(() => /Waiting for the saved games/.test(document.getElementById("status").textContent),
-        {timeout: LIMIT_MS});
+      await until(tab, "the new tab's wait said", () => /Waiting for the saved games/.test(document.getElementById("status").textContent));
       await slowEnds(model, real);
     }
     await settled(tab, [0]);
@@ -274,8 +289,8 @@ class Take {
     const other = await otherPage(real);
     await within(other.evaluate(TAKE, this.deleting), "another page taking the database");
     await other.close();
-    await real.tab.waitForFunction(words => new RegExp(words).test(document.getElementById("status").textContent),
-      {timeout: LIMIT_MS}, NOT_KEPT.source);
+    await until(real.tab, "the game's tab saying its game is not kept",
+      words => new RegExp(words).test(document.getElementById("status").textContent), NOT_KEPT.source);
     model.kept = this.deleting ? 0 : model.count;
   }
   toString() { return this.deleting ? "database deleted" : "newer version"; }
@@ -347,30 +362,36 @@ const FIXED = [
   [false, null, [new Give(1, false), new NewTab(), new Leave("reload")]],
   [false, null, [new Give(2, false), new Slow(), new NewTab(), new Leave("reload")]],
   [false, ["tab", 1], [new Take(true), new Lose(false)]],
+  [true, null, [new Leave("back"), new Leave("reload")]],
 ];
 const SEEDS = [1, 2];
 
-for (const engine of options.engines.split(",")) {
-  test(`games are kept in ${engine}`, async () => {
-    const server = await serve(path.resolve(options.site));
-    const site = {url: server.url, plainUrl: server.url.replace("127.0.0.1", HOST_NAME)};
-    try {
-      const check = property(engine, site);
-      const seeds = options.seed ? [Number(options.seed)] : options.runs ? [Date.now() % 1000000] : SEEDS;
-      for (const [index, seed] of seeds.entries()) {
-        // The fixed sequences with the first seed, then the seed's own.
-        const examples = options.seed || options.runs || index > 0 ? [] : FIXED;
-        // A path replays one sequence of a run however many it played.
-        const numRuns = options.path ? undefined : examples.length + Number(options.runs ?? 2);
-        console.log(`# ${engine}: seed ${seed}${options.path ? `, path ${options.path}` : ""}`);
-        await fc.assert(check, {seed, path: options.path, numRuns, examples, verbose: true})
-          .catch(error => {
-            console.log(`# ${engine}: ${error.cause?.stack ?? error.cause}`);
-            throw error;
-          });
-      }
-    } finally {
-      server.close();
+// Each engine's sequences: the fixed ones and the fixed seeds, or those of one new seed.
+async function check(engine) {
+  const server = await serve(path.resolve(options.site));
+  const site = {url: server.url, plainUrl: server.url.replace("127.0.0.1", HOST_NAME)};
+  const long = options.runs || options.minutes;
+  try {
+    const seeds = options.seed ? [Number(options.seed)] : long ? [Date.now() % 1000000] : SEEDS;
+    for (const [index, seed] of seeds.entries()) {
+      // The fixed sequences with the first seed, then the seed's own.
+      const examples = options.seed || long || index > 0 ? [] : FIXED;
+      // A path replays one sequence of a run however many it played.
+      const numRuns = options.path ? undefined : examples.length + Number(options.runs ?? (options.minutes ? 1e6 : 2));
+      const interruptAfterTimeLimit = options.minutes && Number(options.minutes) * 60000;
+      console.log(`# ${engine}: seed ${seed}${options.path ? `, path ${options.path}` : ""}`);
+      await fc.assert(property(engine, site), {seed, path: options.path, numRuns, examples, verbose: true,
+        interruptAfterTimeLimit, markInterruptAsFailure: false})
+        .catch(error => {
+          console.log(`# ${engine}: ${error.cause?.stack ?? error.cause}`);
+          throw error;
+        });
     }
-  });
+  } finally {
+    server.close();
+  }
 }
+
+// The engines side by side: a long run takes as long in both as in one.
+test("games are kept", {concurrency: true}, t =>
+  Promise.all(options.engines.split(",").map(engine => t.test(`in ${engine}`, () => check(engine)))));
