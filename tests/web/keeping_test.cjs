@@ -378,14 +378,14 @@ async function check(engine) {
       const examples = options.seed || long || index > 0 ? [] : FIXED;
       // A path replays one sequence of a run however many it played.
       const numRuns = options.path ? undefined : examples.length + Number(options.runs ?? (options.minutes ? 1e6 : 2));
-      const interruptAfterTimeLimit = options.minutes && Number(options.minutes) * 60000;
       console.log(`# ${engine}: seed ${seed}${options.path ? `, path ${options.path}` : ""}`);
-      await fc.assert(property(engine, site), {seed, path: options.path, numRuns, examples, verbose: true,
-        interruptAfterTimeLimit, markInterruptAsFailure: false})
-        .catch(error => {
-          console.log(`# ${engine}: ${error.cause?.stack ?? error.cause}`);
-          throw error;
-        });
+      const details = await fc.check(property(engine, site), {seed, path: options.path, numRuns, examples, verbose: true,
+        interruptAfterTimeLimit: options.minutes && Number(options.minutes) * 60000});
+      console.log(`# ${engine}: seed ${seed}, ${details.numRuns} sequences, ${details.failed ? "failed" : "passed"}`);
+      if (details.failed) {
+        console.log(`# ${engine}: ${details.errorInstance?.stack ?? details.errorInstance}`);
+        assert.fail(fc.defaultReportMessage(details));
+      }
     }
   } finally {
     server.close();
