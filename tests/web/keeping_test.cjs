@@ -24,10 +24,9 @@ const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
 const {test} = require("node:test");
-const {parseArgs} = require("node:util");
 const fc = require("fast-check");
 const puppeteer = require("puppeteer-core");
-const {serve, findPrograms, startEngine} = require("../support/browser.cjs");
+const {serve, findPrograms, readOptions, startEngine} = require("../support/browser.cjs");
 
 const HOST_NAME = "qzvillage.test";
 const TITLE = "QZ村战魔王\n\n\n1新游戏\n2退出游戏\n选择：";
@@ -38,18 +37,11 @@ const NOT_KEPT = /no longer being kept/;
 const answerAt = n => (n === 0 ? "1" : n % 2 === 1 ? `勇${n}` : "n");
 const answers = (from, count) => Array.from({length: count}, (_, i) => answerAt(from + i));
 // The transcript of a game given its first `count` answers.
-function transcriptOf(count) {
-  let text = TITLE;
-  for (let n = 0; n < count; n++) {
-    const answer = answerAt(n);
-    text += `${answer}\n` + (n % 2 === 1 ? `你的名字是：${answer}确定吗？(Y/N):` : "请输入你的名字：");
-  }
-  return text;
-}
+const transcriptOf = count => TITLE + answers(0, count).map((answer, n) =>
+  `${answer}\n` + (n % 2 === 1 ? `你的名字是：${answer}确定吗？(Y/N):` : "请输入你的名字：")).join("");
 
-const OPTIONS = Object.fromEntries(["site", "engines", "runs", "minutes", "seed", "path", "replay", "chromium", "firefox"]
-  .map(name => [name, {type: "string"}]));
-const options = {engines: "chromium,firefox", ...findPrograms(), ...parseArgs({options: OPTIONS, strict: true}).values};
+const options = readOptions(["site", "engines", "runs", "minutes", "seed", "path", "replay", "chromium", "firefox"],
+  {engines: "chromium,firefox", ...findPrograms()});
 
 // A step of the page's that must end: it fails after LIMIT_MS rather than hang the run.
 const within = (promise, what) => Promise.race([promise, new Promise((_, reject) =>
@@ -84,13 +76,15 @@ async function settled(tab, counts) {
   return texts.indexOf(shown) + counts[0];
 }
 
-const range = (low, high) => Array.from({length: high - low + 1}, (_, i) => low + i);
+// Once the page says every answer given is kept.
+const allKept = tab => within(tab.evaluate(() => window.qz.saved()), "the answers' writes");
 
-// The writes a page going away may take with it: those given since the database was slowed, or,
+// The counts a page going away may leave kept: less those given since the database was slowed, or,
 // when it was not, none once the page says every answer is kept.
 async function inFlight(model, real) {
-  if (model.slowSince === null) await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");
-  return range(Math.min(model.slowSince ?? model.count, model.kept), Math.min(model.count, model.kept));
+  if (model.slowSince === null) await allKept(real.tab);
+  const [low, high] = [model.slowSince ?? model.count, model.count].map(count => Math.min(count, model.kept));
+  return Array.from({length: high - low + 1}, (_, i) => low + i);
 }
 
 // A page of the site's origin that is not the game, for another page's doings.
@@ -122,12 +116,9 @@ const HOLD = () => new Promise((resolve, reject) => {
 
 // Another page asks for the next version of the database, or deletes it: resolves once it has
 // it, which the game's tab must let happen.
-const TAKE = deleting => new Promise((resolve, reject) => {
-  const timer = setTimeout(() => reject(new Error("the game's tab never let the database go")), 10000);
-  const done = () => { clearTimeout(timer); resolve(); };
+const TAKE = deleting => new Promise(done => {
   if (deleting) {
-    const request = indexedDB.deleteDatabase("qzvillage");
-    request.onsuccess = done;
+    indexedDB.deleteDatabase("qzvillage").onsuccess = done;
     return;
   }
   indexedDB.databases().then(([found]) => {
@@ -175,7 +166,7 @@ class Give {
 class Rest {
   check(model) { return model.slowSince === null; }
   async run(model, real) {
-    await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");
+    await allKept(real.tab);
   }
   toString() { return "rest"; }
 }
@@ -241,7 +232,6 @@ class Lose {
     } else {
       await real.tab.close();
     }
-    model.slowSince = null;
     await slowEnds(model, real);
     real.tab = await real.browser.defaultBrowserContext().newPage();
     await real.tab.goto(real.url);
@@ -256,13 +246,8 @@ class Fill {
   check() { return true; }
   async run(model, real) {
     await real.tab.evaluate(() => {
-      let size = 1 << 20;
-      for (let n = 0; size > 0; n++) {
-        try {
-          localStorage.setItem(`filler${n}`, "x".repeat(size));
-        } catch {
-          size >>= 1;
-        }
+      for (let n = 0, size = 1 << 20; size > 0; n++) {
+        try { localStorage.setItem(`filler${n}`, "x".repeat(size)); } catch { size >>= 1; }
       }
     });
   }
@@ -272,7 +257,7 @@ class Fill {
 class Slow {
   check(model) { return model.slowSince === null && model.kept === Infinity; }
   async run(model, real) {
-    await within(real.tab.evaluate(() => window.qz.saved()), "the answers' writes");  // slow from now on
+    await allKept(real.tab);  // slow from now on
     real.slow = await otherPage(real);
     await within(real.slow.evaluate(HOLD), "another page's transaction");
     model.slowSince = model.count;
@@ -287,7 +272,7 @@ class Take {
   check(model) { return model.slowSince === null && model.kept === Infinity; }
   async run(model, real) {
     const other = await otherPage(real);
-    await within(other.evaluate(TAKE, this.deleting), "another page taking the database");
+    await within(other.evaluate(TAKE, this.deleting), "another page taking the database (the game's tab holding it)");
     await other.close();
     await until(real.tab, "the game's tab saying its game is not kept",
       words => new RegExp(words).test(document.getElementById("status").textContent), NOT_KEPT.source);
@@ -308,33 +293,23 @@ const COMMANDS = [
   fc.boolean().map(deleting => new Take(deleting)),
 ];
 
-// A game the previous release kept in local storage: under the tab's id, or as the one game of
-// the release before it.
-const PREVIOUS = {
-  tab: count => ({session: "kept", key: "qzvillage-game:kept", count}),
-  oldest: count => ({session: null, key: "qzvillage-game", count}),
-};
-
-// The browser started on a profile of its own, and the game's tab at its game.
+// The browser started on a profile of its own, and the game's tab at its game; before it, maybe a
+// game of `count` answers that the previous release kept in local storage: under the tab's id
+// ("tab"), or as the one game of the release before it ("oldest").
 async function begin({model, real}, previous) {
+  const [kind, count] = previous ?? [];
   real.browser = await startEngine(real.engine, puppeteer, real.programs);
   real.tab = await real.browser.defaultBrowserContext().newPage();
-  if (previous) {
-    const {session, key, count} = previous;
+  if (kind) {
     await real.tab.goto(real.url + "LICENSE.txt");
-    await real.tab.evaluate((id, name, text) => {
-      if (id) sessionStorage.setItem("qzvillage-game-id", id);
-      localStorage.setItem(name, text);
-    }, session, key, JSON.stringify({clock: 54, answers: answers(0, count).map(line => ({line: `${line}\n`}))}));
+    await real.tab.evaluate((tab, text) => {
+      if (tab) sessionStorage.setItem("qzvillage-game-id", "kept");
+      localStorage.setItem(tab ? "qzvillage-game:kept" : "qzvillage-game", text);
+    }, kind === "tab", JSON.stringify({clock: 54, answers: answers(0, count).map(line => ({line: `${line}\n`}))}));
     model.count = count;
   }
   await real.tab.goto(real.url);
   await settled(real.tab, [model.count]);
-}
-
-async function end({real}) {
-  await real.browser?.close().catch(() => {});
-  fs.rmSync(real.programs.profile, {recursive: true, force: true});
 }
 
 function property(engine, site) {
@@ -344,10 +319,11 @@ function property(engine, site) {
     const run = {model: {count: 0, kept: Infinity, slowSince: null},
       real: {engine, plain, programs: {...options, profile, hostName: HOST_NAME}, url: plain ? site.plainUrl : site.url}};
     try {
-      await begin(run, kept && PREVIOUS[kept[0]](kept[1]));
+      await begin(run, kept);
       await fc.asyncModelRun(() => run, commands);
     } finally {
-      await end(run);
+      await run.real.browser?.close().catch(() => {});
+      fs.rmSync(profile, {recursive: true, force: true});
     }
   });
 }
