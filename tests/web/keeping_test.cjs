@@ -1,13 +1,14 @@
 // The keeping of games, checked by random sequences of what players and browsers do: answers typed
 // and pasted, a reload, Back and Forward, a new tab, the game's tab closed, the browser killed,
-// local storage full, a slow database (a transaction held by another page), a newer version of the
-// database asked for, or the database deleted, by another page; each sequence on a secure origin
-// (127.0.0.1) or over plain http (a name the browser maps to 127.0.0.1), with or without a game
-// that the previous release kept in local storage. fast-check's commands make the sequences and, on
-// a failure, the shortest that still fails. After each step the game's tab shows the model's game:
-// every answer given, less at most those in flight when its page was closed or killed, and less
-// those given after another page took the database. The game is played at its name prompt forever
-// (a name, then "n"), so each answer shows in the transcript at a place of its own.
+// local storage full, a slow database (a transaction held by another page), a browser slow to grant
+// locks, a newer version of the database asked for, or the database deleted, by another page; each
+// sequence on a secure origin (127.0.0.1) or over plain http (a name the browser maps to 127.0.0.1),
+// with or without a game that the previous release kept in local storage. fast-check's commands
+// make the sequences and, on a failure, the shortest that still fails. After each step the game's
+// tab shows the model's game: every answer given, less at most those in flight when its page was
+// closed or killed, and less those given after another page took the database. The game is played
+// at its name prompt forever (a name, then "n"), so each answer shows in the transcript at a place
+// of its own.
 //
 // Chromium and Firefox: WebKit's driver can neither keep a profile past a kill nor map a host name.
 //
@@ -265,6 +266,18 @@ class Slow {
   toString() { return "database slow"; }
 }
 
+// The browser, busy, slow to grant the game's tab its locks from the next page on.
+class Busy {
+  check() { return true; }
+  async run(model, real) {
+    await real.tab.evaluateOnNewDocument(() => {
+      const request = navigator.locks?.request.bind(navigator.locks);
+      if (request) navigator.locks.request = (...asked) => new Promise(resolve => setTimeout(resolve, 1500)).then(() => request(...asked));
+    });
+  }
+  toString() { return "locks slow"; }
+}
+
 // Another page takes the database, at a newer version or deleting it: the game's tab lets go and
 // says that its game is not kept from then on.
 class Take {
@@ -290,6 +303,7 @@ const COMMANDS = [
   fc.boolean().map(killed => new Lose(killed)),
   fc.constant(new Fill()),
   fc.constant(new Slow()),
+  fc.constant(new Busy()),
   fc.boolean().map(deleting => new Take(deleting)),
 ];
 
@@ -339,6 +353,7 @@ const FIXED = [
   [false, null, [new Give(2, false), new Slow(), new NewTab(), new Leave("reload")]],
   [false, ["tab", 1], [new Take(true), new Lose(false)]],
   [true, null, [new Leave("back"), new Leave("reload")]],
+  [false, null, [new Give(1, false), new Busy(), new Leave("reload")]],
 ];
 const SEEDS = [1, 2];
 
