@@ -41,10 +41,10 @@ async function hold(name, patience) {
     return patience > 0 ? () => {} : null;
   }
   const free = () => request(name, {ifAvailable: true});
-  const now = await free();
+  const had = await free();
   // A browser older than AbortSignal.timeout does not wait.
-  if (now || !(patience > 0 && AbortSignal.timeout)) {
-    return now;
+  if (had || !(patience > 0 && AbortSignal.timeout)) {
+    return had;
   }
   return await request(name, {signal: AbortSignal.timeout(patience)}) ?? free();
 }
