@@ -26,19 +26,27 @@ const session = use => { try { return use(sessionStorage); } catch { return null
 const now = () => performance.timeOrigin + performance.now();  // not Date.now, which tests pin
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
+// One request for the lock `name`: resolves to a function that gives it back, or to null.
+const request = (name, options) => new Promise(resolve => {
+  navigator.locks.request(name, options, lock => lock && new Promise(release => resolve(release)))
+    .then(() => resolve(null), () => resolve(null));  // not granted, or given up waiting
+});
+
 // Resolves to a function that gives back the lock `name`, or to null when another tab holds it
-// for longer than `patience` ms (0: not at all). Without Web Locks (a page not served securely)
-// only the tab's own game counts as its own.
-function hold(name, patience) {
+// for longer than `patience` ms (0: not at all). Only a holder counts: a lock that is free when
+// asked for, or when the wait ends, is had however late a busy browser grants it. Without Web
+// Locks (a page not served securely) only the tab's own game counts as its own.
+async function hold(name, patience) {
   if (!navigator.locks) {
-    return Promise.resolve(patience > 0 ? () => {} : null);
+    return patience > 0 ? () => {} : null;
   }
-  const signal = patience > 0 ? AbortSignal.timeout?.(patience) : null;
-  const options = signal ? {signal} : {ifAvailable: true};  // no timeout: a browser older than it
-  return new Promise(resolve => {
-    navigator.locks.request(name, options, lock => lock && new Promise(release => resolve(release)))
-      .then(() => resolve(null), () => resolve(null));  // not granted, or given up waiting
-  });
+  const free = () => request(name, {ifAvailable: true});
+  const had = await free();
+  // A browser older than AbortSignal.timeout does not wait.
+  if (had || !(patience > 0 && AbortSignal.timeout)) {
+    return had;
+  }
+  return await request(name, {signal: AbortSignal.timeout(patience)}) ?? free();
 }
 
 const newId = () => Date.now().toString(36) + Math.random().toString(36).slice(2);
