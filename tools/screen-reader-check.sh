@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The page heard through a real screen reader: Orca reads the opening of a game in Firefox and in
-# Chromium on a virtual display, speech-dispatcher writes what it says to a file, and
-# tests/web/screen_reader_test.cjs checks it and prints it. Not part of tools/ci-web.sh, being
-# slow (each engine waits for the speech to fall quiet after every answer); run it after a change
-# to what the page announces.
+# The page heard through a real screen reader: Orca reads the opening of a game, and then its
+# replay, in Firefox and in Chromium on a virtual display, speech-dispatcher writes what it says
+# to a file, and tests/web/screen_reader_test.cjs checks it and prints it. .ci/run runs it after
+# tools/ci-web.sh; run it after a change to what the page announces.
 #   tools/screen-reader-check.sh [--engines chromium,firefox] [--keep DIR] [--orca-debug FILE]
 # Needs the site (cmake --workflow --preset web, or tools/ci-web.sh, which also installs the
 # browsers). Installs what else it needs with apt-get when it is missing (as root): Orca,

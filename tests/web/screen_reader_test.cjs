@@ -95,11 +95,15 @@ async function startScreenReader(folder, log, debugFile) {
   return reader;
 }
 
-// The engine, with a window on the display and its accessibility on.
-function startBrowser(engine, programs) {
+// The engine, with a window on the display and its accessibility on. Chromium's profile, in
+// `folder`, has translation off: it offers to translate the page, and Orca reads the offer out.
+function startBrowser(engine, programs, folder) {
   if (engine === "chromium") {
-    return puppeteer.launch({executablePath: programs.chromium, headless: false, defaultViewport: null,
-      args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking", "--disable-features=Translate",
+    const profile = path.join(folder, "chromium");
+    fs.mkdirSync(path.join(profile, "Default"), {recursive: true});
+    fs.writeFileSync(path.join(profile, "Default/Preferences"), JSON.stringify({translate: {enabled: false}}));
+    return puppeteer.launch({executablePath: programs.chromium, headless: false, defaultViewport: null, userDataDir: profile,
+      args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
         "--force-renderer-accessibility", "--window-position=0,0", "--window-size=1000,800"]});
   }
   return puppeteer.launch({browser: "firefox", executablePath: programs.firefox, headless: false,
@@ -217,7 +221,7 @@ async function replayOpening(page, reader, url) {
 async function play(engine, options, url) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), `qz-speech-${engine}-`));
   const reader = await startScreenReader(folder, path.join(folder, "speech.jsonl"), options["orca-debug"]);
-  const browser = await startBrowser(engine, options);
+  const browser = await startBrowser(engine, options, folder);
   let opening, replay;
   try {
     const [page] = await browser.pages();
