@@ -72,7 +72,9 @@ async function speechEnds(reader, quiet = 1500) {
 }
 
 // speech-dispatcher speaking into `log`, and Orca on it, with a home of their own in `folder`.
-// Resolves to {log, stopped(), stop()}: stopped() names whichever of the two has ended.
+// Resolves to {log, stopped(), stop()}: stop() resolves once both have ended; stopped() says which of the two has ended, and what Orca
+// said of it (it will not start while another Orca of this user runs; its --replace would kill
+// every one of them, other sessions' too).
 async function startScreenReader(folder, log, debugFile) {
   const conf = path.join(folder, "speechd");
   fs.mkdirSync(conf, {recursive: true});
@@ -81,17 +83,26 @@ async function startScreenReader(folder, log, debugFile) {
   const socket = path.join(folder, "speechd.sock");
   const env = {...process.env, HOME: folder, QZ_SPEECH_LOG: log, SPEECHD_ADDRESS: `unix_socket:${socket}`,
     XDG_RUNTIME_DIR: folder, XDG_CONFIG_HOME: path.join(folder, "config")};
-  const speech = spawn("speech-dispatcher", ["-s", "-t", "0", "-C", conf, "-S", socket], {env, stdio: "ignore"});
-  const reader = {log, stopped: () => (speech.exitCode ?? speech.signalCode) !== null && "speech-dispatcher"};
-  await speechUntil(reader, () => fs.existsSync(socket), 20000);
-  const orca = spawn("orca", ["--replace", ...(debugFile ? [`--debug-file=${debugFile}`] : [])], {env, stdio: "ignore"});
-  reader.stopped = () => ((speech.exitCode ?? speech.signalCode) !== null && "speech-dispatcher") ||
-    ((orca.exitCode ?? orca.signalCode) !== null && "Orca");
-  await speechUntil(reader, said => said.length > 0);  // "Screen reader on."
-  reader.stop = () => {
-    orca.kill();
-    speech.kill();
-  };
+  const ended = child => (child.exitCode ?? child.signalCode) !== null;
+  const started = [spawn("speech-dispatcher", ["-s", "-t", "0", "-C", conf, "-S", socket], {env, stdio: "ignore"})];
+  let orcaSaid = "";
+  // Each ended, and gone: killed again past 10 s.
+  const stop = child => new Promise(resolve => {
+    if (ended(child)) return resolve();
+    child.once("exit", resolve).kill();
+    setTimeout(() => child.kill("SIGKILL"), 10000).unref();
+  });
+  const reader = {log, stop: () => Promise.all(started.map(stop))};
+  reader.stopped = () => (ended(started[0]) && "speech-dispatcher") || (started[1] && ended(started[1]) && `Orca (${orcaSaid.trim()})`);
+  try {
+    await speechUntil(reader, () => fs.existsSync(socket), 20000);
+    started.push(spawn("orca", debugFile ? [`--debug-file=${debugFile}`] : [], {env, stdio: ["ignore", "pipe", "ignore"]}));
+    started[1].stdout.on("data", data => { orcaSaid += data; });
+    await speechUntil(reader, said => said.length > 0);  // "Screen reader on."
+  } catch (error) {
+    await reader.stop();
+    throw error;
+  }
   return reader;
 }
 
@@ -220,26 +231,25 @@ async function replayOpening(page, reader, url) {
 
 async function play(engine, options, url) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), `qz-speech-${engine}-`));
-  const reader = await startScreenReader(folder, path.join(folder, "speech.jsonl"), options["orca-debug"]);
-  const browser = await startBrowser(engine, options, folder);
-  let opening, replay;
+  let reader, browser;
   try {
+    reader = await startScreenReader(folder, path.join(folder, "speech.jsonl"), options["orca-debug"]);
+    browser = await startBrowser(engine, options, folder);
     const [page] = await browser.pages();
     await page.evaluateOnNewDocument(() => { Date.now = () => 54500; });  // the seed
     await page.evaluateOnNewDocument(listen);
-    opening = await playOpening(page, reader, url, engine === "chromium" ? "Chromium" : "Firefox");
-    replay = await replayOpening(page, reader, url);
+    const opening = await playOpening(page, reader, url, engine === "chromium" ? "Chromium" : "Firefox");
+    const replay = await replayOpening(page, reader, url);
+    return {said: spoken(reader.log), opening, replay};
   } catch (error) {
-    printSpeech(engine, spoken(reader.log));
+    if (reader) printSpeech(engine, spoken(reader.log));
     throw error;
   } finally {
-    await browser.close();
-    reader.stop();
+    await browser?.close();
+    await reader?.stop();
+    if (options.keep && fs.existsSync(reader?.log ?? "")) fs.copyFileSync(reader.log, path.join(options.keep, `${engine}.jsonl`));
+    fs.rmSync(folder, {recursive: true, force: true});
   }
-  const said = spoken(reader.log);
-  if (options.keep) fs.copyFileSync(reader.log, path.join(options.keep, `${engine}.jsonl`));
-  fs.rmSync(folder, {recursive: true, force: true});
-  return {said, opening, replay};
 }
 
 // Key echoes ("1 ", "return ", "left shift ") are the screen reader's own; the rest is read.
