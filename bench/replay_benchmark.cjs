@@ -8,14 +8,17 @@
 //   last, the end asked for as soon as the first step is shown; the screen must then hold the
 //   game's transcript. The replay's own cost is the time from the first step to the last beyond
 //   what the page's loading takes.
-// Medians of --loads turns. Not a test: it prints figures and judges none.
+// Medians of --loads turns. With --accessibility on, Chromium builds its accessibility tree as it
+// does for a screen reader (--force-renderer-accessibility). Not a test: it prints figures and
+// judges none.
 //
 //   node bench/replay_benchmark.cjs [--site DIR] [--answers N] [--loads N] [--engines chromium,firefox]
+//     [--accessibility on]
 "use strict";
 
 const {execFileSync} = require("node:child_process");
 const path = require("node:path");
-const {serve, findPrograms, startEngine, readOptions} = require("../tests/support/browser.cjs");
+const {serve, findPrograms, launch, startEngine, readOptions} = require("../tests/support/browser.cjs");
 
 const ROOT = path.join(__dirname, "..");
 const puppeteer = require(path.join(ROOT, "build/web/npm/node_modules/puppeteer-core"));
@@ -91,10 +94,13 @@ const show = times => `median ${median(times).toFixed(0)} ms (fastest ${Math.min
   `slowest ${Math.max(...times).toFixed(0)})`;
 
 async function timeEngine(engine, options, url, game) {
-  const browser = await startEngine(engine, puppeteer, options);
+  const browser = engine === "chromium" && options.accessibility === "on"
+    ? await launch(puppeteer, options.chromium, {args: ["--force-renderer-accessibility"]})
+    : await startEngine(engine, puppeteer, options);
   try {
     const {link, transcript} = await linkOf(browser, url, game);
-    console.log(`== ${engine}: a game of ${game.events.length} answers, its link ${link.length} characters; ${options.loads} turns`);
+    console.log(`== ${engine}: a game of ${game.events.length} answers (${transcript.length} characters), ` +
+      `its link ${link.length} characters; ${options.loads} turns`);
     const [load, first, last, replay] = [[], [], [], []];
     await timeOne(browser, url, "title");  // a first load that warms the browser up, not counted
     for (let turn = 0; turn < options.loads; turn++) {
@@ -108,14 +114,15 @@ async function timeEngine(engine, options, url, game) {
     console.log(`  the page loaded, its title written:   ${show(load)}`);
     console.log(`  the link opened, its first step:      ${show(first)}`);
     console.log(`  the link opened, its last step:       ${show(last)}`);
-    console.log(`  the last step beyond the page's load: ${show(replay)}`);
+    console.log(`  the last step beyond the page's load: ${show(replay)}; the link to its last step ` +
+      `${(median(last) / median(load)).toFixed(2)} times the page's load (medians)`);
   } finally {
     await browser.close();
   }
 }
 
 async function main() {
-  const options = readOptions(["site", "answers", "loads", "engines", "chromium", "firefox"],
+  const options = readOptions(["site", "answers", "loads", "engines", "accessibility", "chromium", "firefox"],
     {site: path.join(ROOT, "build/web/site"), answers: "1000", loads: "7", engines: "chromium,firefox", ...findPrograms()});
   options.loads = Number(options.loads);
   const game = longGame(Number(options.answers));
