@@ -461,6 +461,8 @@ const CASES = [
       }
       await waitFor(tab, "line");
       const told = await tab.evaluate(() => window.told);
+      // Old announcements go, the newest four stay to be read again.
+      await tab.waitForFunction(() => document.getElementById("spoken").childElementCount === 4);
       // Told: the transcript after the title, without the answers typed, the rule lines or blank lines.
       const heard = (await transcript(tab)).slice(TITLE.length).replace("1\n请输入你的名字：勇者\n", "请输入你的名字：\n")
         .replaceAll("(Y/N):y\n", "(Y/N):\n").split("\n").filter(line => !/^(=*|-*)$/.test(line));
