@@ -10,12 +10,12 @@ const encoder = new TextEncoder();
 // Plays the game of `link` ({clock, answers, check}) with the game's module and its compiled
 // .wasm. Resolves to {steps, ending, problem}: steps[0] is what the game wrote before its first
 // answer, each later step an answer's echo (a line's; a key has none) and what the game wrote
-// after it, as {text, wait}, the wait it ends in being "line", "key", or "over"; the ending as
-// game_hooks.js names it. `problem` is null, or "run-out" when the answers ran out before the
-// game ended (the steps end there), "left-over" when the game ended before reading them all, or
-// "differs" when the game went another way than the one the link was made from (no steps then).
+// after it, as {text}; the ending as game_hooks.js names it. `problem` is null, or "run-out"
+// when the answers ran out before the game ended (the steps end there), "left-over" when the
+// game ended before reading them all, or "differs" when the game went another way than the one
+// the link was made from (no steps then).
 export async function replayLink(createModule, wasm, link) {
-  const steps = [{text: "", wait: "over"}];
+  const steps = [{text: ""}];
   const decoder = new TextDecoder();
   let given = 0;
   let problem = null;
@@ -23,14 +23,13 @@ export async function replayLink(createModule, wasm, link) {
   const stopped = new Promise(resolve => { stop = resolve; });
   const read = async kind => {
     const answer = link.answers[given];
-    steps.at(-1).wait = kind;
     if (!(kind in (answer ?? {}))) {
       problem = answer ? "differs" : "run-out";
       stop();
       return new Promise(() => {});  // the game waits for ever, and goes with the replay
     }
     given += 1;
-    steps.push({text: kind === "line" ? answer[kind] : "", wait: "over"});
+    steps.push({text: kind === "line" ? answer[kind] : ""});
     return encoder.encode(answer[kind]);
   };
   const side = {

@@ -26,7 +26,7 @@ const ENDINGS = {
 const TOUCH_KEYS = {enter: "\r", backspace: "\x7f", continue: " "};
 
 const element = id => document.getElementById(id);
-const speech = new Speech(element("spoken"), element("pauses"));
+const speech = new Speech(element("spoken"));
 const screen = new Screen(element("terminal"), element("output"), element("typed"), speech);
 const keys = element("keys");
 const newGameButton = element("new-game");
@@ -80,7 +80,7 @@ function focusGame() {
 function showWait(kind) {
   document.body.dataset.game = kind;
   if (kind === "line" || kind === "key") {
-    speech.tell(kind);
+    speech.tell();
     focusGame();
   }
 }
@@ -140,7 +140,7 @@ async function playToEnd(createModule, wasm, side) {
     const played = playGame(createModule, wasm, side);
     say("");
     element("status").removeAttribute("aria-live");  // its words from now on are news
-    const ending = await played.finally(() => speech.tell("over"));
+    const ending = await played.finally(() => speech.tell());
     if (ending) {
       document.body.dataset.ending = ending;
     }

@@ -87,7 +87,7 @@ function draw(steps, screen, speech, from, to) {
   speech.forget();
   if (to === from + 1) {
     screen.writeText(steps[from].text);
-    speech.tell(steps[from].wait);
+    speech.tell();
   } else if (to !== from) {
     screen.empty();
     screen.draw(steps.slice(0, to).map(step => step.text).join(""));
