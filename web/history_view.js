@@ -58,7 +58,7 @@ export async function showHistory(focus) {
 // Drops the game at `index` in the list, or all of them; `speech` is the page's.
 async function drop(index, speech) {
   await dropFinished(records[index] && [records[index].date, records[index].game]);
-  speech.announce(speech.regions.text, words("dropped"));
+  speech.say(words("dropped"));
   showHistory(Math.max(index, 0));
 }
 

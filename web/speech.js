@@ -39,6 +39,11 @@ export class Speech {
   tell() {
     const text = this.pending.split("\n").filter(line => !SILENT_LINE.test(line)).join("\n");
     this.pending = "";
+    this.say(text);
+  }
+
+  // Words of the page's own, heard as the game's are.
+  say(text) {
     if (text.length === 0) {
       return;
     }
