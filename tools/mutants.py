@@ -128,7 +128,7 @@ def run(command, limit, tree):
 
 
 def test(stages, tree, args):
-    """The first stage that fails: its label, status (None: out of time), output and selection; or None."""
+    """The first stage that fails, with its status (None: out of time) and output; or None."""
     for label, selection in stages:
         command = ["ctest", "--test-dir", "build/dev", "-j", "2", "--no-tests=error", "--stop-on-failure",
                    "--output-on-failure", "-R", str(selection)]
@@ -140,12 +140,17 @@ def test(stages, tree, args):
             command += ["--only", args.only] if label == "browser_test.cjs" and args.only else []
         status, log = run(command, args.limit, tree)
         if status != 0 or "\n# pass 0\n" in log:  # a browser run of no case would pass every mutant
-            return label, status, log, selection
+            return (label, selection), status, log
     return None
 
 
+def rebuild(path):
+    """The command that rebuilds the scratch copy after a change to path: the game and its tests, or the site."""
+    return ["cmake", "--build", *(["build/web", "--target", "qz_site"] if path.startswith(WEB) else ["build/dev"])]
+
+
 def prepare(mutants, args, tree):
-    """Copies the tracked files into tree, builds and tests them; a later run may take 3 times the slowest."""
+    """Copies the tracked files into tree, builds and tests them: a later run may take 3 times the slowest."""
     subprocess.run(["xargs", "-0", "cp", "--parents", "-t", tree], input=git("ls-files", "-z"), text=True,
                    stderr=subprocess.DEVNULL)  # a file deleted in the worktree fails alone
     npm = os.path.abspath("build/web/npm/node_modules")  # the worktree's puppeteer-core spares an npm ci
@@ -158,6 +163,12 @@ def prepare(mutants, args, tree):
             status, log = run(["cmake", *step], args.limit, tree)
             if status != 0:
                 sys.exit(f"{log[-3000:]}\nmutants: the {preset} preset does not build")
+    for path in {m[0] for m in mutants}:  # so that the rebuilds below are timed as a mutant's
+        Path(tree, path).touch()
+    for command in sorted({tuple(rebuild(m[0])) for m in mutants}):
+        begun = time.monotonic()
+        run(command, args.limit, tree)
+        args.slowest = max(args.slowest, time.monotonic() - begun)
     for stage in sorted({stage for m in mutants for stage in stages_for(m[0])}):
         begun, failed = time.monotonic(), test([stage], tree, args)
         if failed:
@@ -169,22 +180,21 @@ def prepare(mutants, args, tree):
 def try_mutant(mutant, args, tree):
     """Builds and tests one mutant, then undoes it: its verdict, and why."""
     path, line, column, old, new = mutant
-    rebuild = ["cmake", "--build", *(["build/web", "--target", "qz_site"] if path.startswith(WEB) else ["build/dev"])]
     original = Path(tree, path).read_text(encoding="utf-8")
     lines = original.split("\n")
     lines[line - 1] = lines[line - 1][:column - 1] + new + lines[line - 1][column - 1 + len(old):]
     Path(tree, path).write_text("\n".join(lines), encoding="utf-8")
-    status, log = run(rebuild, args.limit, tree)
+    status, log = run(rebuild(path), args.limit, tree)
     failed = test(stages_for(path), tree, args) if status == 0 else None
     Path(tree, path).write_text(original, encoding="utf-8")
     if status != 0:  # the compiler's or esbuild's first error line shows why
         error = next((row for row in log.split("\n") if re.search(r"error:|\bERROR\b", row)), "in its build")
         return ("TIMED OUT" if status is None else "BUILD FAILED"), error.replace(tree + "/", "")
     if not failed or failed[1] is None:
-        return ("TIMED OUT", f"in {failed[0]}") if failed else ("SURVIVED", "")
-    # A kill counts only when the tests that failed pass without the mutant: a flaky one kills everything.
-    again = run(rebuild, args.limit, tree)[0] != 0 or test([failed[::3]], tree, args)
-    return ("SURVIVED", f"{failed[0]} fails without it too") if again else ("KILLED", f"by {failed[0]}")
+        return ("TIMED OUT", f"in {failed[0][0]}") if failed else ("SURVIVED", "")
+    # A kill counts only when the stage that failed passes without the mutant: a flaky one kills everything.
+    label, again = failed[0][0], run(rebuild(path), args.limit, tree)[0] != 0 or test([failed[0]], tree, args)
+    return ("SURVIVED", f"{label} fails without it too") if again else ("KILLED", f"by {label}")
 
 
 def main():
