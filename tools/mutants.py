@@ -65,10 +65,11 @@ def mutants_of(path, numbers):
     """The slips of lines of a file as (file, line, column, old, new), but in comments, #lines and string lines."""
     lines = [line.split("//")[0].rstrip() for line in Path(path).read_text(encoding="utf-8").split("\n")]
     code = ["" if re.match(r"\s*(/\*|\*|#)", line) or re.search("[\"'`]", line) else line for line in lines]
-    names, language, found = {name for line in code for name in re.findall(KIND, line)}, path[-2:] == "js", []
+    names, found = {name for line in code for name in re.findall(KIND, line)}, []
+    language = "j" if path.endswith(".js") else "c"
     for number in sorted(numbers):
         for languages, pattern, how in SLIPS:
-            for match in re.finditer(pattern, code[number - 1]) if "cj"[language] in languages else []:
+            for match in re.finditer(pattern, code[number - 1]) if language in languages else []:
                 new = how if isinstance(how, str) else how(match[0], names)
                 found += [(path, number, match.start() + 1, match[0], new)] if new != match[0] else []
     return found
@@ -91,11 +92,16 @@ def sample(base, args):
 
 def stages_for(path):
     """The stages that test path, as (label, ctest regex, or None for a browser test)."""
-    for stage in (s.format(stem=Path(path).stem) for s in next(s for p, s in COVERAGE if path.startswith(p))):
-        suites = sorted({s for f in git("ls-files", stage).split() for s in re.findall(
-            r"(?m)^TEST\w*\(\s*(\w+)", Path(f).read_text())} if stage.endswith(".cpp") else ())
-        if suites or not stage.endswith(".cpp"):
-            yield stage, None if stage.endswith(".cjs") else rf"(^|/)({'|'.join(suites)})\." if suites else stage
+    for stage in next(stages for prefixes, stages in COVERAGE if path.startswith(prefixes)):
+        stage = stage.format(stem=Path(path).stem)
+        files = git("ls-files", stage).split() if stage.endswith(".cpp") else []
+        suites = sorted({s for f in files for s in re.findall(r"(?m)^TEST\w*\(\s*(\w+)", Path(f).read_text())})
+        if stage.endswith(".cjs"):
+            yield stage, None
+        elif not stage.endswith(".cpp"):
+            yield stage, stage
+        elif suites:  # a test file of no suites, or none at all, is no stage
+            yield stage, rf"(^|/)({'|'.join(suites)})\."
 
 
 def git(*args):
