@@ -232,7 +232,8 @@ def main():
                 print(f"mutants: the time budget is spent; {len(mutants) - index} mutants not run")
                 break
             verdicts.append((*try_mutant(mutant, args, tree), named[mutant]))
-            print(f"[{index + 1}/{len(mutants)}] {verdicts[-1][0]:12} {verdicts[-1][2]}\n        {verdicts[-1][1]}")
+            verdict, why, name = verdicts[-1]
+            print(f"[{index + 1}/{len(mutants)}] {verdict:12} {name}" + f"\n        {why}" * bool(why), flush=True)
     found = [verdict for verdict, *_ in verdicts]
     tally = ", ".join(f"{found.count(v)} {v.lower()}" for v in ("KILLED", "BUILD FAILED", "TIMED OUT", "SURVIVED"))
     print(f"mutants: {tally}, in {time.monotonic() - started:.0f} s (seed {args.s})")
