@@ -55,6 +55,9 @@ bool waitForForeground(int terminal, const sigset_t& waitMask)
         if (holder == Holder::Game) {
             return true;
         }
+        // Nobody's: no shell is left to bring the game back. The kernel applies no job control to a
+        // terminal that is not the game's own any more, so the drain below would only wait for its
+        // output to be sent, which a line held by Ctrl-S may keep it doing.
         if (holder == Holder::Nobody || isIgnored(SIGTTOU)) {
             return false;
         }

@@ -549,6 +549,7 @@ TEST_P(PauseInSituation, HoldsItsBehaviour)
         // The shell that leads the session exits: no other job can hold the terminal any more.
         ASSERT_TRUE(sessionLeaderLeaves(session));
         if (situation.ignores(SIGHUP)) {
+            // The key ends this pause; the next begins on a terminal nobody holds, and goes on.
             sendBytes(session, "k");
             ASSERT_TRUE(waitForText(session, kActionPrompt)) << session.output;
         } else {
