@@ -32,6 +32,9 @@ async function share(page, game) {
     [window.setClock(ms), document.getElementById("new-game").click()], game.seed * 1000 + 500);
   await type(page, game.events);
   await until(page, () => document.body.dataset.game === "over");
+  // Heard last: what the game wrote after its last wait, its ending, as the transcript ends.
+  const told = (await page.$eval("#spoken", region => region.lastElementChild?.textContent ?? "")).split("\n");
+  assert.deepEqual(told, game.transcript.split("\n").filter(line => !/^[\s=-]*$/.test(line)).slice(-told.length), `seed ${game.seed}`);
   await page.click("#copy-link").then(() => page.click("#share-link"));
   assert.ok(await page.evaluate(() => window.shared.splice(0).join(" ") === `${document.getElementById("game-link").href} `.repeat(2).trim()));
   return page.$eval("#game-link", anchor => anchor.href);
