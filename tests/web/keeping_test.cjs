@@ -186,8 +186,9 @@ class Leave {
       await until(real.tab, "a new page after the reload", () => window.left !== true && document.readyState !== "loading");
     } else {
       await real.tab.goto(real.url + "LICENSE.txt");
-      // Not the driver's goBack, which waits for a load that a page from the cache never makes.
-      await real.tab.evaluate(() => history.back());
+      // Not the driver's goBack, which waits for a load that a page from the cache never makes;
+      // and Back only once the call has returned, or the navigation may take its answer with it.
+      await real.tab.evaluate(() => { setTimeout(() => history.back()); });
       await until(real.tab, "the game's page after Back", url => location.href === url && document.readyState !== "loading", real.url);
     }
     await slowEnds(model, real);
