@@ -290,7 +290,12 @@ function checkReplay(said, opening, {from, announced}) {
   const told = announced.slice(1).map((text, at) => text.replace(/^.*\n/, echoed =>
     (echoed + opening.announced[at] === text ? "" : echoed)));
   assert.deepEqual(told, opening.announced, "the replay's steps told as the game's text was");
-  const heard = said.slice(from).filter(utterance => !echo(utterance)).map(utterance => folded(utterance.text));
+  // Opened from a link, the page is the game's until its script runs: the answer entry, focused at
+  // load, can be read with the title it is described by before the replay tells the title. That
+  // one reading is the page's load, not a step, and is left out.
+  const replayed = said.slice(from);
+  const heard = replayed.filter((utterance, at) => !echo(utterance) && !replayed[at - 1]?.text.startsWith("回答 Your answer"))
+    .map(utterance => folded(utterance.text));
   for (const text of new Set(announced)) {
     const times = heard.filter(utterance => utterance.includes(folded(text))).length;
     assert.equal(times, announced.filter(other => other === text).length, `heard ${times} times: ${text}`);
